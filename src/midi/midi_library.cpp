@@ -1,0 +1,32 @@
+#include "midi/midi_library.h"
+
+#include "midi/port_context.h"
+
+namespace kelvane::midi {
+
+MidiLibrary::MidiLibrary() {
+    PortContext::Instance().Ready();
+}
+
+std::int64_t MidiLibrary::CountDevices() {
+    return PortContext::Instance().Ready().CountDevices();
+}
+
+std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
+    Backend& backend = PortContext::Instance().Ready();
+    if (deviceId < 0 || deviceId >= backend.CountDevices()) {
+        return std::nullopt;
+    }
+    auto record = backend.DeviceInfo(static_cast<int>(deviceId));
+    if (!record) {
+        return std::nullopt;
+    }
+    return MidiDeviceInfo{std::move(record->name), std::move(record->interfaceName),
+                          record->hasInput, record->hasOutput};
+}
+
+int MidiLibrary::ReInitialize() {
+    return PortContext::Instance().ReInitialize();
+}
+
+}  // namespace kelvane::midi

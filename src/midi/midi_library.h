@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kelvane::midi {
+
+struct MidiDeviceInfo {
+    std::string Name;  // as the MIDI service gives it, UTF-8
+    std::string InterfaceName;
+    bool HasInput = false;
+    bool HasOutput = false;
+};
+
+// The library object. Its operations are class-level; creating one makes the port layer ready.
+class MidiLibrary {
+public:
+    MidiLibrary();
+
+    static std::int64_t CountDevices();
+    // A description for every ID from 0 to CountDevices() - 1, none outside.
+    static std::optional<MidiDeviceInfo> DeviceInfo(std::int64_t deviceId);
+    // Closes every open stream (after its pending output) and scans the devices anew; streams
+    // can be opened again afterwards. Returns 0 or a PortMidi error.
+    static int ReInitialize();
+};
+
+}  // namespace kelvane::midi

@@ -1,0 +1,126 @@
+#include "midi/midi_stream.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "midi/midi_error.h"
+#include "midi/port_context.h"
+#include "midi/sysex_check.h"
+
+namespace kelvane::midi {
+namespace {
+
+// Time for the MIDI service to hand on a message after its scheduled moment.
+constexpr std::int64_t kDeliveryMarginMs = 5;
+
+bool FitsInt32(std::int64_t value) {
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
+}
+
+bool IsShortStatus(std::int64_t status) {
+    return status >= 0x80 && status <= 0xFF && status != 0xF0 && status != 0xF7;
+}
+
+bool IsDataByte(std::int64_t value) {
+    return value >= 0 && value <= 0x7F;
+}
+
+}  // namespace
+
+MidiStream::MidiStream() {
+    PortContext::Instance().Register(*this);
+}
+
+MidiStream::~MidiStream() {
+    Close();
+    PortContext::Instance().Unregister(*this);
+}
+
+int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency) {
+    if (IsOpen() && deviceId == device_ && bufferSize == bufferSize_ && latency == latency_) {
+        return kNoError;
+    }
+    Close();
+    if (!FitsInt32(deviceId)) {
+        return kInvalidDeviceId;
+    }
+    if (!FitsInt32(bufferSize) || !FitsInt32(latency)) {
+        return kBadData;
+    }
+    Backend& backend = PortContext::Instance().Ready();
+    StreamHandle opened = nullptr;
+    const int error = backend.OpenOutput(&opened, static_cast<int>(deviceId),
+                                         static_cast<std::int32_t>(bufferSize),
+                                         static_cast<std::int32_t>(latency));
+    if (error != kNoError || opened == nullptr) {
+        return error != kNoError ? error : kInternalError;
+    }
+    handle_ = opened;
+    device_ = deviceId;
+    bufferSize_ = bufferSize;
+    latency_ = latency;
+    return kNoError;
+}
+
+int MidiStream::Write(const MidiEvent& data) {
+    if (!IsShortStatus(data.Status) || !IsDataByte(data.Data1) || !IsDataByte(data.Data2) ||
+        !FitsInt32(data.When)) {
+        return kBadData;
+    }
+    if (!IsOpen()) {
+        return kBadPtr;
+    }
+    const auto message =
+        static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
+    Backend& backend = PortContext::Instance().Ready();
+    const int error = backend.WriteShort(handle_, static_cast<std::int32_t>(data.When), message);
+    NoteWrite(backend);
+    return error;
+}
+
+int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> message,
+                           std::int64_t offset) {
+    if (offset < 0 || static_cast<std::uint64_t>(offset) > message.size() || !FitsInt32(when)) {
+        return kBadData;
+    }
+    const auto messages = SplitSysEx(message.subspan(static_cast<std::size_t>(offset)));
+    if (messages.empty()) {
+        return kBadData;
+    }
+    if (!IsOpen()) {
+        return kBadPtr;
+    }
+    Backend& backend = PortContext::Instance().Ready();
+    int error = kNoError;
+    for (const auto& one : messages) {
+        error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
+        if (error != kNoError) {
+            break;
+        }
+    }
+    NoteWrite(backend);
+    return error;
+}
+
+void MidiStream::Close() {
+    if (!IsOpen()) {
+        return;
+    }
+    Backend& backend = PortContext::Instance().Ready();
+    const std::int64_t wait = drainedAtMs_ - backend.NowMs();
+    if (wait > 0) {
+        backend.SleepMs(wait);
+    }
+    backend.Close(handle_);
+    handle_ = nullptr;
+    device_ = -1;
+}
+
+void MidiStream::NoteWrite(Backend& backend) {
+    if (latency_ > 0) {
+        drainedAtMs_ = backend.NowMs() + latency_ + kDeliveryMarginMs;
+    }
+}
+
+}  // namespace kelvane::midi

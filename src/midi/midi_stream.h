@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "midi/backend.h"
+
+namespace kelvane::midi {
+
+// One short message. When is a PortMidi time stamp; 0 asks for output now (plus the latency).
+struct MidiEvent {
+    std::int64_t Status = 0;
+    std::int64_t Data1 = 0;
+    std::int64_t Data2 = 0;
+    std::int64_t When = 0;
+
+    void Set(std::int64_t status, std::int64_t data1, std::int64_t data2) {
+        Status = status;
+        Data1 = data1;
+        Data2 = data2;
+    }
+};
+
+// One output stream, created closed and open on at most one device at a time. Closing (also by
+// destruction, re-opening or re-initialising the library) first waits until what was written
+// has left: PortMidi drops output still scheduled when its stream closes.
+class MidiStream {
+public:
+    MidiStream();
+    ~MidiStream();
+    MidiStream(const MidiStream&) = delete;
+    MidiStream& operator=(const MidiStream&) = delete;
+
+    // Opens on deviceId. Already open there with the same settings, nothing changes; otherwise the
+    // stream is closed first and stays closed when the open fails. Returns 0 or a PortMidi error.
+    int OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency);
+
+    // Writes one short message. Refuses with kBadData, sending nothing, a status outside
+    // 0x80-0xFF (or F0/F7, which would open or close a SysEx) and data bytes above 0x7F.
+    int Write(const MidiEvent& data);
+
+    // Writes the bytes of message from offset when they are one or more complete SysEx
+    // messages back to back; anything else is refused with kBadData and nothing is sent.
+    int WriteSysEx(std::int64_t when, std::span<const std::uint8_t> message, std::int64_t offset);
+
+    bool IsOpen() const { return handle_ != nullptr; }
+
+    void Close();
+
+private:
+    void NoteWrite(Backend& backend);
+
+    StreamHandle handle_ = nullptr;
+    std::int64_t device_ = -1;
+    std::int64_t bufferSize_ = 0;
+    std::int64_t latency_ = 0;
+    std::int64_t drainedAtMs_ = 0;
+};
+
+}  // namespace kelvane::midi

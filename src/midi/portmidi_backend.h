@@ -1,0 +1,24 @@
+#pragma once
+
+#include "midi/backend.h"
+
+namespace kelvane::midi {
+
+// The real PortMidi.
+class PortMidiBackend final : public Backend {
+public:
+    int Initialize() override;
+    int Terminate() override;
+    int CountDevices() override;
+    std::optional<DeviceRecord> DeviceInfo(int id) override;
+    int OpenOutput(StreamHandle* stream, int id, std::int32_t bufferSize,
+                   std::int32_t latency) override;
+    int Close(StreamHandle stream) override;
+    int WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) override;
+    int WriteSysEx(StreamHandle stream, std::int32_t when,
+                   std::span<const std::uint8_t> message) override;
+    std::int64_t NowMs() override;
+    void SleepMs(std::int64_t ms) override;
+};
+
+}  // namespace kelvane::midi
