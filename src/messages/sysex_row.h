@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include "text/memory_block.h"
+
+namespace kelvane {
+
+inline constexpr char16_t kNotEnoughSysEx[] = u"Not enough SysEx data in the text field.";
+
+// A row is byte values separated by single spaces; every space separates, so empty tokens count.
+QList<QStringView> SysExTokens(QStringView row);
+
+// One byte per decimal token: Val, truncated, low 8 bits (256 gives 00, -1 gives FF).
+MemoryBlock DecimalRowBytes(QStringView row);
+
+// Hex of each token's Val, joined by single spaces.
+QString HexMirror(QStringView row);
+
+// One byte per hexadecimal token, read as if "&h" stood in front of it.
+MemoryBlock HexRowBytes(QStringView row);
+
+// A row may be sent when it has at least 3 characters.
+bool HasEnoughSysExData(QStringView row);
+
+}  // namespace kelvane
