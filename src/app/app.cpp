@@ -1,0 +1,26 @@
+#include "app/app.h"
+
+#include "app/about.h"
+#include "ui/msg_box.h"
+
+namespace kelvane {
+
+App::App(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Kelvane"));
+    setApplicationVersion(QStringLiteral("%1.%2.%3")
+                              .arg(kVersion.MajorVersion)
+                              .arg(kVersion.MinorVersion)
+                              .arg(kVersion.BugVersion));
+    menuBar_ = std::make_unique<MenuBar1>();
+    connect(&menuBar_->Item(QStringLiteral("AppleAbout")), &QAction::triggered, this,
+            &App::AppleAbout_Action);
+}
+
+App::~App() = default;
+
+bool App::AppleAbout_Action() {
+    MsgBox(AboutText());
+    return false;
+}
+
+}  // namespace kelvane

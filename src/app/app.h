@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include "app/menu_bar1.h"
+
+namespace kelvane {
+
+// What the application reports as its version. The About box shows its own text.
+struct VersionData {
+    int MajorVersion = 1;
+    int MinorVersion = 1;
+    int BugVersion = 0;
+    int StageCode = 0;
+    int NonReleaseVersion = 0;
+    const char* LongVersion = "2019";
+    const char* ShortVersion = "1";
+    const char* PackageInfo = "";
+};
+
+class App : public QApplication {
+    Q_OBJECT
+
+public:
+    static constexpr VersionData kVersion{};
+
+    App(int& argc, char** argv);
+    ~App() override;
+
+    MenuBar1& MenuBar() { return *menuBar_; }
+
+    // Shows the About box; returns false, as menu handlers that leave the event to others do.
+    bool AppleAbout_Action();
+
+private:
+    std::unique_ptr<MenuBar1> menuBar_;
+};
+
+}  // namespace kelvane

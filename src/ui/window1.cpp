@@ -1,0 +1,300 @@
+#include "ui/window1.h"
+
+#include <QMenuBar>
+#include <stdexcept>
+
+#include "messages/control_change.h"
+#include "messages/send.h"
+#include "messages/sysex_row.h"
+#include "midi/device_rows.h"
+#include "midi/output_settings.h"
+#include "text/number_text.h"
+#include "text/text.h"
+#include "ui/msg_box.h"
+#include "ui_window1.h"
+
+namespace kelvane {
+namespace {
+
+constexpr QSize kContentSize(432, 270);
+
+bool IsActive(const QWidget& field) {
+    return field.isActiveWindow();
+}
+
+QAction* FindAction(const QList<QAction*>& actions, const QString& name) {
+    for (QAction* action : actions) {
+        if (action->objectName() == name) {
+            return action;
+        }
+        if (action->menu() != nullptr) {
+            if (QAction* inner = FindAction(action->menu()->actions(), name)) {
+                return inner;
+            }
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Window1::Window1(QMenuBar* menus) {
+    Ui::Window1 layout;
+    layout.setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    if (menus != nullptr) {
+        menuBar()->addActions(menus->actions());
+    }
+    // The stored size is the content area's; the menu bar comes on top of it.
+    const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
+    resize(kContentSize + QSize(0, menuHeight));
+    ComboBox1().setCompleter(nullptr);
+
+    AttachHandlers();
+    Open();
+}
+
+Window1::~Window1() = default;
+
+template <typename Control>
+Control& Window1::Find(const char* name) const {
+    auto* control =
+        centralWidget()->findChild<Control*>(QLatin1StringView(name), Qt::FindDirectChildrenOnly);
+    if (control == nullptr) {
+        throw std::logic_error(std::string("Window1 has no control ") + name + " of its kind");
+    }
+    return *control;
+}
+
+QLabel& Window1::StaticText1() const {
+    return Find<QLabel>("StaticText1");
+}
+QLabel& Window1::StaticText2() const {
+    return Find<QLabel>("StaticText2");
+}
+QSlider& Window1::Slider1() const {
+    return Find<QSlider>("Slider1");
+}
+QLabel& Window1::StaticText3() const {
+    return Find<QLabel>("StaticText3");
+}
+QPushButton& Window1::SendCC() const {
+    return Find<QPushButton>("SendCC");
+}
+QLineEdit& Window1::CCnumber() const {
+    return Find<QLineEdit>("CCnumber");
+}
+QLabel& Window1::StaticText4() const {
+    return Find<QLabel>("StaticText4");
+}
+QLineEdit& Window1::SysExField() const {
+    return Find<QLineEdit>("SysExField");
+}
+QPushButton& Window1::SendSysEx() const {
+    return Find<QPushButton>("SendSysEx");
+}
+QComboBox& Window1::PopupMenu1() const {
+    return Find<QComboBox>("PopupMenu1");
+}
+QLabel& Window1::Label1() const {
+    return Find<QLabel>("Label1");
+}
+QPushButton& Window1::PushButtonSearch() const {
+    return Find<QPushButton>("PushButtonSearch");
+}
+QLabel& Window1::Label2() const {
+    return Find<QLabel>("Label2");
+}
+QComboBox& Window1::ComboBox1() const {
+    return Find<QComboBox>("ComboBox1");
+}
+QFrame& Window1::Line1() const {
+    return Find<QFrame>("Line1");
+}
+QFrame& Window1::Line2() const {
+    return Find<QFrame>("Line2");
+}
+QLineEdit& Window1::SysExFieldHex() const {
+    return Find<QLineEdit>("SysExFieldHex");
+}
+QLabel& Window1::Label3() const {
+    return Find<QLabel>("Label3");
+}
+QPushButton& Window1::SendSysExHex() const {
+    return Find<QPushButton>("SendSysExHex");
+}
+
+QAction& Window1::MenuItem(const QString& name) const {
+    QAction* action = FindAction(menuBar()->actions(), name);
+    if (action == nullptr) {
+        throw std::logic_error("Window1 has no menu item " + name.toStdString());
+    }
+    return *action;
+}
+
+void Window1::AttachHandlers() {
+    QSlider& slider = Slider1();
+    connect(&slider, &QSlider::valueChanged, this,
+            [this, &slider] { Slider1_ValueChanged(slider); });
+
+    const auto onClick = [this](QPushButton& button, void (Window1::*handler)(QPushButton&)) {
+        connect(&button, &QPushButton::clicked, this,
+                [this, &button, handler] { (this->*handler)(button); });
+    };
+    onClick(SendCC(), &Window1::SendCC_Action);
+    onClick(SendSysEx(), &Window1::SendSysEx_Action);
+    onClick(PushButtonSearch(), &Window1::PushButtonSearch_Action);
+    onClick(SendSysExHex(), &Window1::SendSysExHex_Action);
+
+    // textEdited: the user's own changes, typing and the edit commands alike.
+    const auto onEdit = [this](QLineEdit& field, void (Window1::*handler)(QLineEdit&)) {
+        connect(&field, &QLineEdit::textEdited, this,
+                [this, &field, handler] { (this->*handler)(field); });
+        connect(&field, &QLineEdit::returnPressed, this, &Window1::PressDefaultButton);
+    };
+    onEdit(CCnumber(), &Window1::CCnumber_TextChange);
+    onEdit(SysExField(), &Window1::SysExField_TextChange);
+    onEdit(SysExFieldHex(), &Window1::SysExFieldHex_TextChange);
+
+    // activated: only the user's choice, not the rebuilding of the list.
+    QComboBox& popup = PopupMenu1();
+    connect(&popup, &QComboBox::activated, this, [this, &popup] { PopupMenu1_Change(popup); });
+}
+
+void Window1::SetDefault(QPushButton& button, bool isDefault) {
+    button.setDefault(isDefault);
+    std::erase_if(defaults_, [&button](const QPointer<QPushButton>& b) { return b == &button; });
+    if (isDefault) {
+        defaults_.emplace_back(&button);
+    }
+}
+
+void Window1::PressDefaultButton() {
+    std::erase_if(defaults_, [](const QPointer<QPushButton>& b) { return b.isNull(); });
+    if (!defaults_.empty() && defaults_.back()->isEnabled()) {
+        defaults_.back()->click();
+    }
+}
+
+// Device discovery and output selection
+
+void Window1::Open() {
+    p = std::make_unique<midi::MidiLibrary>();
+    s = std::make_unique<midi::MidiStream>();
+    GetMIDIWorld();
+}
+
+void Window1::GetMIDIWorld() {
+    QComboBox& popup = PopupMenu1();
+    popup.clear();
+    popup.setEnabled(false);
+    const std::int64_t count = midi::MidiLibrary::CountDevices();
+    for (std::int64_t id = 0; id < count; ++id) {
+        const auto info = midi::MidiLibrary::DeviceInfo(id);
+        if (!info) {
+            continue;
+        }
+        popup.addItem(midi::DeviceRowText(id, *info));
+        popup.setCurrentIndex(static_cast<int>(id));
+    }
+    if (popup.count() > 0) {
+        popup.setEnabled(true);
+        SendCC().setEnabled(true);
+        SendSysEx().setEnabled(true);
+    }
+    s->OpenOutput(popup.currentIndex(), midi::kOutputBufferSize, midi::kSendLatencyMs);
+}
+
+void Window1::PopupMenu1_Change(QComboBox& control) {
+    s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
+}
+
+void Window1::PushButtonSearch_Action(QPushButton&) {
+    const int result = midi::MidiLibrary::ReInitialize();
+    if (result != 0) {
+        MsgBox(QStringLiteral("Error: ") + Str(result));
+    }
+    GetMIDIWorld();
+}
+
+// Control Change
+
+void Window1::Slider1_ValueChanged(QSlider& control) {
+    StaticText3().setText(Str(control.value()));
+}
+
+void Window1::CCnumber_TextChange(QLineEdit& control) {
+    SendCC().setEnabled(Len(control.text()) >= 1);
+}
+
+void Window1::SendCC_Action(QPushButton&) {
+    SendCCdata();
+}
+
+std::int64_t Window1::GetVelocity() const {
+    return Slider1().value();
+}
+
+void Window1::SendCCdata() {
+    const ControlChangeBuild built =
+        BuildControlChange(ComboBox1().currentText(), CCnumber().text(), GetVelocity());
+    if (!built.refusal.isEmpty()) {
+        MsgBox(built.refusal);
+        return;
+    }
+    SendControlChange(*s, built.message);
+}
+
+// SysEx
+
+void Window1::SysExField_TextChange(QLineEdit& control) {
+    if (!IsActive(control)) {
+        return;
+    }
+    const QString row = control.text();
+    if (row.isEmpty()) {
+        SetDefault(SendSysEx(), false);
+        return;
+    }
+    SetDefault(SendSysEx(), true);
+    SysExFieldHex().setText(HexMirror(row));
+}
+
+void Window1::SendSysEx_Action(QPushButton&) {
+    SendSysExData();
+}
+
+void Window1::SendSysExData() {
+    const QString row = SysExField().text();
+    const MemoryBlock block = DecimalRowBytes(row);
+    if (!HasEnoughSysExData(row)) {
+        MsgBox(QString::fromUtf16(kNotEnoughSysEx));
+        return;
+    }
+    SendSysExBlock(*s, PopupMenu1().currentIndex(), block);
+}
+
+void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
+    if (!IsActive(control)) {
+        return;
+    }
+    SetDefault(SendSysExHex(), Len(control.text()) >= 1);
+}
+
+void Window1::SendSysExHex_Action(QPushButton&) {
+    SendSysExDataHex();
+}
+
+void Window1::SendSysExDataHex() {
+    const QString row = SysExFieldHex().text();
+    const MemoryBlock block = HexRowBytes(row);
+    if (!HasEnoughSysExData(row)) {
+        MsgBox(QString::fromUtf16(kNotEnoughSysEx));
+        return;
+    }
+    SendSysExBlock(*s, PopupMenu1().currentIndex(), block);
+}
+
+}  // namespace kelvane

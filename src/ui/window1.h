@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "midi/midi_library.h"
+#include "midi/midi_stream.h"
+
+class QMenuBar;
+
+namespace kelvane {
+
+// The main window. Its layout lives in window1.ui; the handlers are attached after every stored
+// setting is applied, so none runs for an initial value.
+//
+// Default buttons: Return in any of the three text fields presses the default button; when more
+// than one button is default, the one made default most recently wins.
+// Active: a field is active while its window is the active window.
+class Window1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // menus: the shared menu bar whose menus this window shows; none in tests that need none.
+    explicit Window1(QMenuBar* menus = nullptr);
+    ~Window1() override;
+
+    // Controls, looked up by name.
+    QLabel& StaticText1() const;
+    QLabel& StaticText2() const;
+    QSlider& Slider1() const;
+    QLabel& StaticText3() const;
+    QPushButton& SendCC() const;
+    QLineEdit& CCnumber() const;
+    QLabel& StaticText4() const;
+    QLineEdit& SysExField() const;
+    QPushButton& SendSysEx() const;
+    QComboBox& PopupMenu1() const;
+    QLabel& Label1() const;
+    QPushButton& PushButtonSearch() const;
+    QLabel& Label2() const;
+    QComboBox& ComboBox1() const;
+    QFrame& Line1() const;
+    QFrame& Line2() const;
+    QLineEdit& SysExFieldHex() const;
+    QLabel& Label3() const;
+    QPushButton& SendSysExHex() const;
+
+    // Menu items of the window's menu bar, looked up by name.
+    QAction& MenuItem(const QString& name) const;
+
+    void Slider1_ValueChanged(QSlider& control);
+    void SendCC_Action(QPushButton& control);
+    void CCnumber_TextChange(QLineEdit& control);
+    void SysExField_TextChange(QLineEdit& control);
+    void SendSysEx_Action(QPushButton& control);
+    void PopupMenu1_Change(QComboBox& control);
+    void PushButtonSearch_Action(QPushButton& control);
+    void SysExFieldHex_TextChange(QLineEdit& control);
+    void SendSysExHex_Action(QPushButton& control);
+
+    std::int64_t GetVelocity() const;
+    void SendCCdata();
+    void SendSysExData();
+    void GetMIDIWorld();
+    void SendSysExDataHex();
+
+private:
+    template <typename Control>
+    Control& Find(const char* name) const;
+
+    void AttachHandlers();
+    void Open();
+    void SetDefault(QPushButton& button, bool isDefault);
+    void PressDefaultButton();
+
+    std::unique_ptr<midi::MidiLibrary> p;
+    std::unique_ptr<midi::MidiStream> s;
+    // Buttons carrying Default, the most recently made default last.
+    std::vector<QPointer<QPushButton>> defaults_;
+};
+
+}  // namespace kelvane
