@@ -1,0 +1,75 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "midi/backend.h"
+
+namespace kelvane::testing {
+
+// A stand-in for PortMidi that behaves like it where the port layer depends on it (devices are
+// only seen after Initialize, an open device cannot be opened again, closed handles are dead)
+// and records every call as a line of text:
+//   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1",
+//   "WriteShort 1 0 B0 07 7F", "WriteSysEx 1 0 F0 7E F7", "Sleep 6"
+// where the first number after the call is the device the stream is open on.
+class RecordingBackend final : public midi::Backend {
+public:
+    // What the MIDI service has now; the backend sees it from the next Initialize on.
+    std::vector<midi::DeviceRecord> devices;
+    int initializeResult = 0;
+    std::set<int> failingOpens;
+
+    std::vector<std::string> calls;
+    // Faults PortMidi would not report: writes on dead handles, streams left open by Terminate.
+    std::vector<std::string> misuse;
+    std::int64_t nowMs = 1000;
+
+    // Calls, without the clock's sleeps.
+    std::vector<std::string> Calls() const;
+    std::vector<std::string> Writes() const;
+    void Forget() { calls.clear(); }
+
+    int Initialize() override;
+    int Terminate() override;
+    int CountDevices() override;
+    std::optional<midi::DeviceRecord> DeviceInfo(int id) override;
+    int OpenOutput(midi::StreamHandle* stream, int id, std::int32_t bufferSize,
+                   std::int32_t latency) override;
+    int Close(midi::StreamHandle stream) override;
+    int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
+    int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
+                   std::span<const std::uint8_t> message) override;
+    std::int64_t NowMs() override { return nowMs; }
+    void SleepMs(std::int64_t ms) override;
+
+private:
+    int DeviceOf(midi::StreamHandle stream, const char* call);
+
+    bool initialized_ = false;
+    std::vector<midi::DeviceRecord> seen_;
+    std::map<midi::StreamHandle, int> open_;  // handle -> device
+    std::intptr_t nextHandle_ = 1;
+};
+
+// Installs a fresh stand-in in the port layer for the life of the object.
+class ScopedRecordingBackend {
+public:
+    ScopedRecordingBackend();
+    ~ScopedRecordingBackend();
+    ScopedRecordingBackend(const ScopedRecordingBackend&) = delete;
+    ScopedRecordingBackend& operator=(const ScopedRecordingBackend&) = delete;
+
+    RecordingBackend& operator*() const { return *backend_; }
+    RecordingBackend* operator->() const { return backend_; }
+
+private:
+    RecordingBackend* backend_;
+};
+
+midi::DeviceRecord Output(const std::string& name);
+midi::DeviceRecord Input(const std::string& name);
+
+}  // namespace kelvane::testing
