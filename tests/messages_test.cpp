@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <random>
 
 #include "messages/control_change.h"
 #include "messages/sysex_row.h"
@@ -113,6 +114,22 @@ TEST(HexRow, ReadsBackTheMirrorOfWholeNumbers) {
                             "9223372036854774784 4611686018427387903"};
     for (const QString& row : rows) {
         EXPECT_EQ(HexRowBytes(HexMirror(row)), DecimalRowBytes(row)) << row.toStdString();
+    }
+}
+
+// Whatever whole numbers from 0 to 2^63 - 1 a row holds, sending its mirror through the hex path
+// sends the bytes the decimal path sends.
+TEST(HexRow, AgreesWithTheDecimalPathOnRandomWholeNumbers) {
+    std::mt19937_64 random(20191);
+    for (int round = 0; round < 2000; ++round) {
+        QString row;
+        const int tokens = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < tokens; ++i) {
+            const int bits = static_cast<int>(random() % 64);  // 0 to 63 bits: every magnitude
+            const std::uint64_t value = bits == 0 ? 0 : random() >> (64 - bits);
+            row += (i > 0 ? QStringLiteral(" ") : QString()) + QString::number(value);
+        }
+        ASSERT_EQ(HexRowBytes(HexMirror(row)), DecimalRowBytes(row)) << row.toStdString();
     }
 }
 
