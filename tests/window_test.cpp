@@ -48,6 +48,7 @@ private slots:
     void layoutMatchesTheDesign();
     void tabOrderAndFocus();
     void menusAndAbout();
+    void applicationIdentity();
     void noHandlerRunsAtStart();
     void discoveryListsEveryDevice_data();
     void discoveryListsEveryDevice();
@@ -218,6 +219,13 @@ void WindowTest::menusAndAbout() {
     h.window.reset();
     bar.Item("AppleAbout").trigger();
     QCOMPARE(h.messages, QStringList({about, about}));
+}
+
+void WindowTest::applicationIdentity() {
+    QCOMPARE(QApplication::applicationVersion(), QStringLiteral("1.1.0"));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    Harness h({});
+    QVERIFY(!h.w().windowIcon().isNull());
 }
 
 void WindowTest::noHandlerRunsAtStart() {

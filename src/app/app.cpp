@@ -1,12 +1,22 @@
 #include "app/app.h"
 
+#include <QIcon>
+
 #include "app/about.h"
 #include "ui/msg_box.h"
+
+// The icon lives in a static library, where nothing would otherwise keep its resources linked.
+static void InitResources() {
+    Q_INIT_RESOURCE(kelvane);
+}
 
 namespace kelvane {
 
 App::App(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kelvane"));
+    setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
+    InitResources();
+    setWindowIcon(QIcon(QStringLiteral(":/kelvane/icon.png")));
     setApplicationVersion(QStringLiteral("%1.%2.%3")
                               .arg(kVersion.MajorVersion)
                               .arg(kVersion.MinorVersion)

@@ -4,14 +4,15 @@
 #include <memory>
 
 #include "app/menu_bar1.h"
+#include "app/version.h"
 
 namespace kelvane {
 
 // What the application reports as its version. The About box shows its own text.
 struct VersionData {
-    int MajorVersion = 1;
-    int MinorVersion = 1;
-    int BugVersion = 0;
+    int MajorVersion = KELVANE_VERSION_MAJOR;
+    int MinorVersion = KELVANE_VERSION_MINOR;
+    int BugVersion = KELVANE_VERSION_PATCH;
     int StageCode = 0;
     int NonReleaseVersion = 0;
     const char* LongVersion = "2019";

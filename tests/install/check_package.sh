@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the .deb from a configured build folder, unpacks it into a scratch root and checks what a
+# desktop expects: the program, its desktop entry, icon and metainfo, all valid, and a program
+# that finds its libraries and starts.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+cmake --build "$build" --target kelvane >/dev/null
+(cd "$build" && cpack -G DEB -B "$scratch/out" >/dev/null)
+deb=$(ls "$scratch"/out/kelvane_*.deb)
+dpkg-deb -x "$deb" "$scratch/root"
+root=$scratch/root/usr
+
+for file in bin/kelvane \
+    share/applications/org.kelvane.Kelvane.desktop \
+    share/metainfo/org.kelvane.Kelvane.metainfo.xml \
+    share/icons/hicolor/scalable/apps/org.kelvane.Kelvane.svg \
+    share/icons/hicolor/256x256/apps/org.kelvane.Kelvane.png; do
+    [ -f "$root/$file" ] || { echo "missing from the package: $file"; exit 1; }
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libportmidi0 libqt6widgets6 qt6-qpa-plugins; do
+    grep -q "$package" <<<"$depends" || { echo "Depends lacks $package: $depends"; exit 1; }
+done
+if grep -q -- '-dev' <<<"$depends"; then
+    echo "Depends names a -dev package: $depends"
+    exit 1
+fi
+
+if ldd "$root/bin/kelvane" | grep 'not found'; then
+    echo "the installed program does not find its libraries"
+    exit 1
+fi
+
+desktop-file-validate "$root/share/applications/org.kelvane.Kelvane.desktop"
+appstreamcli validate --no-net "$root/share/metainfo/org.kelvane.Kelvane.metainfo.xml"
+
+# Started from the unpacked root, it must still be running after two seconds.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 2 "$root/bin/kelvane" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || { echo "the installed program exited with $status"; exit 1; }
+echo "package ok: $(basename "$deb")"
