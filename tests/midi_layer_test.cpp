@@ -82,7 +82,7 @@ TEST_F(PortLayer, ClosingWaitsUntilScheduledOutputHasLeft) {
         backend->nowMs += 30;
     }
     EXPECT_THAT(backend->calls, ElementsAre("OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F",
-                                            "Sleep 75", "Close 1"));
+                                            "Sleep 95", "Close 1"));
 }
 
 TEST_F(PortLayer, ReInitialiseClosesLiveStreamsAndLetsThemOpenAgain) {

@@ -10,8 +10,9 @@
 namespace kelvane::midi {
 namespace {
 
-// Time for the MIDI service to hand on a message after its scheduled moment.
-constexpr std::int64_t kDeliveryMarginMs = 5;
+// Time for the MIDI service to hand on a message after its scheduled moment: ALSA's queue timer
+// ticks every few milliseconds (4 ms at the kernel's usual 250 Hz), and a busy machine adds more.
+constexpr std::int64_t kDeliveryMarginMs = 25;
 
 bool FitsInt32(std::int64_t value) {
     return value >= std::numeric_limits<std::int32_t>::min() &&
