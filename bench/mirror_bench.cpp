@@ -9,6 +9,7 @@
 #include <map>
 
 #include "messages/sysex_row.h"
+#include "ratio_reporter.h"
 #include "ui/window1.h"
 
 namespace {
@@ -91,18 +92,6 @@ struct Rows {
     }
 };
 
-// Collects each benchmark's mean time so that the ratios come from this one run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,12 +118,7 @@ int main(int argc, char** argv) {
     });
     reg("keystroke/10k", [&](benchmark::State& s) { Keystroke(s, rows.small); });
 
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    auto& t = reporter.seconds;
+    auto t = kelvane::bench::RunAll(argc, argv);
     const struct {
         const char* what;
         double ratio;

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "ratio_reporter.h"
+
 extern char** environ;
 
 namespace {
@@ -40,17 +42,6 @@ void Start(benchmark::State& state, const std::string& program) {
     peakKiB[program] = static_cast<double>(peak);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,12 +56,7 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->Iterations(40);
     }
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    auto& t = reporter.seconds;
+    auto t = kelvane::bench::RunAll(argc, argv);
     const struct {
         const char* what;
         double ratio;

@@ -267,13 +267,15 @@ void Window1::SendSysEx_Action(QPushButton&) {
 }
 
 void Window1::SendSysExData() {
-    const QString row = SysExField().text();
-    const MemoryBlock block = DecimalRowBytes(row);
+    SendSysExRow(SysExField().text(), DecimalRowBytes);
+}
+
+void Window1::SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView)) {
     if (!HasEnoughSysExData(row)) {
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
     }
-    SendSysExBlock(*s, PopupMenu1().currentIndex(), block);
+    SendSysExBlock(*s, PopupMenu1().currentIndex(), bytesOf(row));
 }
 
 void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
@@ -288,13 +290,7 @@ void Window1::SendSysExHex_Action(QPushButton&) {
 }
 
 void Window1::SendSysExDataHex() {
-    const QString row = SysExFieldHex().text();
-    const MemoryBlock block = HexRowBytes(row);
-    if (!HasEnoughSysExData(row)) {
-        MsgBox(QString::fromUtf16(kNotEnoughSysEx));
-        return;
-    }
-    SendSysExBlock(*s, PopupMenu1().currentIndex(), block);
+    SendSysExRow(SysExFieldHex().text(), HexRowBytes);
 }
 
 }  // namespace kelvane

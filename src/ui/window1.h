@@ -15,6 +15,7 @@
 
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "text/memory_block.h"
 
 class QMenuBar;
 
@@ -82,6 +83,8 @@ private:
     void Open();
     void SetDefault(QPushButton& button, bool isDefault);
     void PressDefaultButton();
+    // Refuses a row that is too short with a message; otherwise opens and writes its bytes.
+    void SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView));
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;
