@@ -32,9 +32,7 @@ constexpr qsizetype kTenThousandTokens = 10000;
 // The window the handler benchmarks type into; main owns it.
 kelvane::Window1* window = nullptr;
 
-kelvane::Window1& Window() {
-    return *window;
-}
+kelvane::Window1& Window() { return *window; }
 
 // Two rows of the same size, used in turn so that no call sees the text it already has.
 void SetTextFloor(benchmark::State& state, const QString& a, const QString& b) {

@@ -6,9 +6,7 @@
 #include "ui/msg_box.h"
 
 // The icon lives in a static library, where nothing would otherwise keep its resources linked.
-static void InitResources() {
-    Q_INIT_RESOURCE(kelvane);
-}
+static void InitResources() { Q_INIT_RESOURCE(kelvane); }
 
 namespace kelvane {
 

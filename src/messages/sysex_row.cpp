@@ -19,17 +19,11 @@ MemoryBlock RowBytes(QStringView row, ReadToken read) {
 
 }  // namespace
 
-QList<QStringView> SysExTokens(QStringView row) {
-    return Split(row, u' ');
-}
+QList<QStringView> SysExTokens(QStringView row) { return Split(row, u' '); }
 
-MemoryBlock DecimalRowBytes(QStringView row) {
-    return RowBytes(row, Val);
-}
+MemoryBlock DecimalRowBytes(QStringView row) { return RowBytes(row, Val); }
 
-MemoryBlock HexRowBytes(QStringView row) {
-    return RowBytes(row, ValHex);
-}
+MemoryBlock HexRowBytes(QStringView row) { return RowBytes(row, ValHex); }
 
 QString HexMirror(QStringView row) {
     QString mirror;
@@ -45,8 +39,6 @@ QString HexMirror(QStringView row) {
     return mirror;
 }
 
-bool HasEnoughSysExData(QStringView row) {
-    return Len(row) > 2;
-}
+bool HasEnoughSysExData(QStringView row) { return Len(row) > 2; }
 
 }  // namespace kelvane

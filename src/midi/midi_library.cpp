@@ -4,13 +4,9 @@
 
 namespace kelvane::midi {
 
-MidiLibrary::MidiLibrary() {
-    PortContext::Instance().Ready();
-}
+MidiLibrary::MidiLibrary() { PortContext::Instance().Ready(); }
 
-std::int64_t MidiLibrary::CountDevices() {
-    return PortContext::Instance().Ready().CountDevices();
-}
+std::int64_t MidiLibrary::CountDevices() { return PortContext::Instance().Ready().CountDevices(); }
 
 std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
     Backend& backend = PortContext::Instance().Ready();
@@ -25,8 +21,6 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
                           record->hasInput, record->hasOutput};
 }
 
-int MidiLibrary::ReInitialize() {
-    return PortContext::Instance().ReInitialize();
-}
+int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
 
 }  // namespace kelvane::midi

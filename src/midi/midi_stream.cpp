@@ -23,15 +23,11 @@ bool IsShortStatus(std::int64_t status) {
     return status >= 0x80 && status <= 0xFF && status != 0xF0 && status != 0xF7;
 }
 
-bool IsDataByte(std::int64_t value) {
-    return value >= 0 && value <= 0x7F;
-}
+bool IsDataByte(std::int64_t value) { return value >= 0 && value <= 0x7F; }
 
 }  // namespace
 
-MidiStream::MidiStream() {
-    PortContext::Instance().Register(*this);
-}
+MidiStream::MidiStream() { PortContext::Instance().Register(*this); }
 
 MidiStream::~MidiStream() {
     Close();

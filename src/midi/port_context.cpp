@@ -13,9 +13,7 @@ PortContext& PortContext::Instance() {
     return context;
 }
 
-PortContext::~PortContext() {
-    CloseStreamsAndTerminate();
-}
+PortContext::~PortContext() { CloseStreamsAndTerminate(); }
 
 void PortContext::UseBackend(std::unique_ptr<Backend> backend) {
     PortContext& context = Instance();
@@ -44,13 +42,9 @@ int PortContext::ReInitialize() {
     return terminated != kNoError ? terminated : initialized;
 }
 
-void PortContext::Register(MidiStream& stream) {
-    streams_.push_back(&stream);
-}
+void PortContext::Register(MidiStream& stream) { streams_.push_back(&stream); }
 
-void PortContext::Unregister(MidiStream& stream) {
-    std::erase(streams_, &stream);
-}
+void PortContext::Unregister(MidiStream& stream) { std::erase(streams_, &stream); }
 
 void PortContext::CloseStreamsAndTerminate() {
     for (MidiStream* stream : streams_) {

@@ -15,17 +15,11 @@ static_assert(kHostError == pmHostError && kInvalidDeviceId == pmInvalidDeviceId
               kBufferOverflow == pmBufferOverflow && kBadPtr == pmBadPtr && kBadData == pmBadData &&
               kInternalError == pmInternalError);
 
-int PortMidiBackend::Initialize() {
-    return Pm_Initialize();
-}
+int PortMidiBackend::Initialize() { return Pm_Initialize(); }
 
-int PortMidiBackend::Terminate() {
-    return Pm_Terminate();
-}
+int PortMidiBackend::Terminate() { return Pm_Terminate(); }
 
-int PortMidiBackend::CountDevices() {
-    return Pm_CountDevices();
-}
+int PortMidiBackend::CountDevices() { return Pm_CountDevices(); }
 
 std::optional<DeviceRecord> PortMidiBackend::DeviceInfo(int id) {
     const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
@@ -52,9 +46,7 @@ int PortMidiBackend::OpenOutput(StreamHandle* stream, int id, std::int32_t buffe
     return error;
 }
 
-int PortMidiBackend::Close(StreamHandle stream) {
-    return Pm_Close(stream);
-}
+int PortMidiBackend::Close(StreamHandle stream) { return Pm_Close(stream); }
 
 int PortMidiBackend::WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) {
     return Pm_WriteShort(stream, when, message);

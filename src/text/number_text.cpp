@@ -14,9 +14,7 @@ namespace {
 constexpr qsizetype kExactDecimalDigits = 15;
 constexpr qsizetype kExactHexDigits = 13;
 
-bool IsDecimalDigit(QChar c) {
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
+bool IsDecimalDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
 
 int HexDigitValue(QChar c) {
     const char16_t u = c.unicode();
@@ -114,9 +112,7 @@ double Val(QStringView text) {
     return negative ? -magnitude : magnitude;
 }
 
-QString Str(std::int64_t value) {
-    return QString::number(value);
-}
+QString Str(std::int64_t value) { return QString::number(value); }
 
 void AppendHex(QString& out, double value) {
     auto bits = static_cast<std::uint64_t>(ToInt64(value));

@@ -25,8 +25,6 @@ void MsgBox(const QString& text) {
     box.exec();
 }
 
-MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) {
-    return std::exchange(Hook(), std::move(hook));
-}
+MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
 }  // namespace kelvane

@@ -18,9 +18,7 @@ namespace {
 
 constexpr QSize kContentSize(432, 270);
 
-bool IsActive(const QWidget& field) {
-    return field.isActiveWindow();
-}
+bool IsActive(const QWidget& field) { return field.isActiveWindow(); }
 
 QAction* FindAction(const QList<QAction*>& actions, const QString& name) {
     for (QAction* action : actions) {
@@ -68,63 +66,25 @@ Control& Window1::Find(const char* name) const {
     return *control;
 }
 
-QLabel& Window1::StaticText1() const {
-    return Find<QLabel>("StaticText1");
-}
-QLabel& Window1::StaticText2() const {
-    return Find<QLabel>("StaticText2");
-}
-QSlider& Window1::Slider1() const {
-    return Find<QSlider>("Slider1");
-}
-QLabel& Window1::StaticText3() const {
-    return Find<QLabel>("StaticText3");
-}
-QPushButton& Window1::SendCC() const {
-    return Find<QPushButton>("SendCC");
-}
-QLineEdit& Window1::CCnumber() const {
-    return Find<QLineEdit>("CCnumber");
-}
-QLabel& Window1::StaticText4() const {
-    return Find<QLabel>("StaticText4");
-}
-QLineEdit& Window1::SysExField() const {
-    return Find<QLineEdit>("SysExField");
-}
-QPushButton& Window1::SendSysEx() const {
-    return Find<QPushButton>("SendSysEx");
-}
-QComboBox& Window1::PopupMenu1() const {
-    return Find<QComboBox>("PopupMenu1");
-}
-QLabel& Window1::Label1() const {
-    return Find<QLabel>("Label1");
-}
-QPushButton& Window1::PushButtonSearch() const {
-    return Find<QPushButton>("PushButtonSearch");
-}
-QLabel& Window1::Label2() const {
-    return Find<QLabel>("Label2");
-}
-QComboBox& Window1::ComboBox1() const {
-    return Find<QComboBox>("ComboBox1");
-}
-QFrame& Window1::Line1() const {
-    return Find<QFrame>("Line1");
-}
-QFrame& Window1::Line2() const {
-    return Find<QFrame>("Line2");
-}
-QLineEdit& Window1::SysExFieldHex() const {
-    return Find<QLineEdit>("SysExFieldHex");
-}
-QLabel& Window1::Label3() const {
-    return Find<QLabel>("Label3");
-}
-QPushButton& Window1::SendSysExHex() const {
-    return Find<QPushButton>("SendSysExHex");
-}
+QLabel& Window1::StaticText1() const { return Find<QLabel>("StaticText1"); }
+QLabel& Window1::StaticText2() const { return Find<QLabel>("StaticText2"); }
+QSlider& Window1::Slider1() const { return Find<QSlider>("Slider1"); }
+QLabel& Window1::StaticText3() const { return Find<QLabel>("StaticText3"); }
+QPushButton& Window1::SendCC() const { return Find<QPushButton>("SendCC"); }
+QLineEdit& Window1::CCnumber() const { return Find<QLineEdit>("CCnumber"); }
+QLabel& Window1::StaticText4() const { return Find<QLabel>("StaticText4"); }
+QLineEdit& Window1::SysExField() const { return Find<QLineEdit>("SysExField"); }
+QPushButton& Window1::SendSysEx() const { return Find<QPushButton>("SendSysEx"); }
+QComboBox& Window1::PopupMenu1() const { return Find<QComboBox>("PopupMenu1"); }
+QLabel& Window1::Label1() const { return Find<QLabel>("Label1"); }
+QPushButton& Window1::PushButtonSearch() const { return Find<QPushButton>("PushButtonSearch"); }
+QLabel& Window1::Label2() const { return Find<QLabel>("Label2"); }
+QComboBox& Window1::ComboBox1() const { return Find<QComboBox>("ComboBox1"); }
+QFrame& Window1::Line1() const { return Find<QFrame>("Line1"); }
+QFrame& Window1::Line2() const { return Find<QFrame>("Line2"); }
+QLineEdit& Window1::SysExFieldHex() const { return Find<QLineEdit>("SysExFieldHex"); }
+QLabel& Window1::Label3() const { return Find<QLabel>("Label3"); }
+QPushButton& Window1::SendSysExHex() const { return Find<QPushButton>("SendSysExHex"); }
 
 QAction& Window1::MenuItem(const QString& name) const {
     QAction* action = FindAction(menuBar()->actions(), name);
@@ -229,13 +189,9 @@ void Window1::CCnumber_TextChange(QLineEdit& control) {
     SendCC().setEnabled(Len(control.text()) >= 1);
 }
 
-void Window1::SendCC_Action(QPushButton&) {
-    SendCCdata();
-}
+void Window1::SendCC_Action(QPushButton&) { SendCCdata(); }
 
-std::int64_t Window1::GetVelocity() const {
-    return Slider1().value();
-}
+std::int64_t Window1::GetVelocity() const { return Slider1().value(); }
 
 void Window1::SendCCdata() {
     const ControlChangeBuild built =
@@ -262,13 +218,9 @@ void Window1::SysExField_TextChange(QLineEdit& control) {
     SysExFieldHex().setText(HexMirror(row));
 }
 
-void Window1::SendSysEx_Action(QPushButton&) {
-    SendSysExData();
-}
+void Window1::SendSysEx_Action(QPushButton&) { SendSysExData(); }
 
-void Window1::SendSysExData() {
-    SendSysExRow(SysExField().text(), DecimalRowBytes);
-}
+void Window1::SendSysExData() { SendSysExRow(SysExField().text(), DecimalRowBytes); }
 
 void Window1::SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView)) {
     if (!HasEnoughSysExData(row)) {
@@ -285,12 +237,8 @@ void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
     SetDefault(SendSysExHex(), Len(control.text()) >= 1);
 }
 
-void Window1::SendSysExHex_Action(QPushButton&) {
-    SendSysExDataHex();
-}
+void Window1::SendSysExHex_Action(QPushButton&) { SendSysExDataHex(); }
 
-void Window1::SendSysExDataHex() {
-    SendSysExRow(SysExFieldHex().text(), HexRowBytes);
-}
+void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexRowBytes); }
 
 }  // namespace kelvane

@@ -54,9 +54,7 @@ int RecordingBackend::Terminate() {
     return midi::kNoError;
 }
 
-int RecordingBackend::CountDevices() {
-    return static_cast<int>(seen_.size());
-}
+int RecordingBackend::CountDevices() { return static_cast<int>(seen_.size()); }
 
 std::optional<midi::DeviceRecord> RecordingBackend::DeviceInfo(int id) {
     if (id < 0 || id >= CountDevices()) {
@@ -133,16 +131,10 @@ ScopedRecordingBackend::ScopedRecordingBackend() {
     midi::PortContext::UseBackend(std::move(backend));
 }
 
-ScopedRecordingBackend::~ScopedRecordingBackend() {
-    midi::PortContext::UseBackend(nullptr);
-}
+ScopedRecordingBackend::~ScopedRecordingBackend() { midi::PortContext::UseBackend(nullptr); }
 
-midi::DeviceRecord Output(const std::string& name) {
-    return {name, "ALSA", false, true};
-}
+midi::DeviceRecord Output(const std::string& name) { return {name, "ALSA", false, true}; }
 
-midi::DeviceRecord Input(const std::string& name) {
-    return {name, "ALSA", true, false};
-}
+midi::DeviceRecord Input(const std::string& name) { return {name, "ALSA", true, false}; }
 
 }  // namespace kelvane::testing
