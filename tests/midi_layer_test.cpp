@@ -6,7 +6,6 @@
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
-#include "midi/sysex_check.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -175,14 +174,6 @@ TEST_F(PortLayer, WritingOnAClosedStreamFailsCleanly) {
     const std::vector<std::uint8_t> block = {0xF0, 0xF7};
     EXPECT_EQ(stream.WriteSysEx(0, block, 0), kBadPtr);
     EXPECT_THAT(backend->Calls(), IsEmpty());
-}
-
-TEST(SplitSysEx, AcceptsOnlyBackToBackMessages) {
-    using Bytes = std::vector<std::uint8_t>;
-    EXPECT_EQ(SplitSysEx(Bytes{0xF0, 0xF7}).size(), 1u);
-    EXPECT_EQ(SplitSysEx(Bytes{0xF0, 0x7F, 0xF7, 0xF0, 0x00, 0xF7}).size(), 2u);
-    EXPECT_TRUE(SplitSysEx(Bytes{0xF0, 0x80, 0xF7}).empty());
-    EXPECT_TRUE(SplitSysEx(Bytes{}).empty());
 }
 
 }  // namespace
