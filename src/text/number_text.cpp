@@ -1,7 +1,6 @@
 #include "text/number_text.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -18,12 +17,15 @@ bool IsDecimalDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'
 
 int HexDigitValue(QChar c) {
     const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
+    if (u >= u'0' && u <= u'9') {
         return u - u'0';
-    if (u >= u'a' && u <= u'f')
+    }
+    if (u >= u'a' && u <= u'f') {
         return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
+    }
+    if (u >= u'A' && u <= u'F') {
         return u - u'A' + 10;
+    }
     return -1;
 }
 
