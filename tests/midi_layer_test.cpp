@@ -66,7 +66,7 @@ TEST_F(PortLayer, AFailedOpenLeavesNothingOpen) {
         EXPECT_FALSE(stream.IsOpen());
         MidiEvent event;
         event.Set(0xB0, 7, 127);
-        EXPECT_EQ(stream.Write(event), kBadPtr);
+        EXPECT_EQ(stream.Write(event), kInvalidDeviceId);  // why, not just "not open"
     }
     EXPECT_THAT(backend->Writes(), IsEmpty());
 }

@@ -23,4 +23,13 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
 
 int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
 
+QString MidiLibrary::ServiceProblem() {
+    PortContext& context = PortContext::Instance();
+    context.Ready();
+    const std::string& problem = context.ServiceProblem();
+    return problem.empty() ? QString()
+                           : QStringLiteral("The MIDI service cannot be used: ") +
+                                 QString::fromStdString(problem) + u'.';
+}
+
 }  // namespace kelvane::midi

@@ -38,6 +38,11 @@ int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::
         return kNoError;
     }
     Close();
+    openError_ = Open(deviceId, bufferSize, latency);
+    return openError_;
+}
+
+int MidiStream::Open(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency) {
     if (!FitsInt32(deviceId)) {
         return kInvalidDeviceId;
     }
@@ -65,7 +70,7 @@ int MidiStream::Write(const MidiEvent& data) {
         return kBadData;
     }
     if (!IsOpen()) {
-        return kBadPtr;
+        return ClosedError();
     }
     const auto message =
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
@@ -80,16 +85,16 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     if (offset < 0 || static_cast<std::uint64_t>(offset) > message.size() || !FitsInt32(when)) {
         return kBadData;
     }
-    const auto messages = SplitSysEx(message.subspan(static_cast<std::size_t>(offset)));
-    if (messages.empty()) {
+    const SysExCheck check = CheckSysEx(message.subspan(static_cast<std::size_t>(offset)));
+    if (!check.problem.isEmpty()) {
         return kBadData;
     }
     if (!IsOpen()) {
-        return kBadPtr;
+        return ClosedError();
     }
     Backend& backend = PortContext::Instance().Ready();
     int error = kNoError;
-    for (const auto& one : messages) {
+    for (const auto& one : check.messages) {
         error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
         if (error != kNoError) {
             break;
@@ -98,6 +103,8 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     NoteWrite(backend);
     return error;
 }
+
+int MidiStream::ClosedError() const { return openError_ != kNoError ? openError_ : kBadPtr; }
 
 void MidiStream::Close() {
     if (!IsOpen()) {

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "midi/backend.h"
+#include "midi/midi_error.h"
 
 namespace kelvane::midi {
 
@@ -37,6 +38,7 @@ public:
 
     // Writes one short message. Refuses with kBadData, sending nothing, a status outside
     // 0x80-0xFF (or F0/F7, which would open or close a SysEx) and data bytes above 0x7F.
+    // On a closed stream it fails with the error of the open that failed, else kBadPtr.
     int Write(const MidiEvent& data);
 
     // Writes the bytes of message from offset when they are one or more complete SysEx
@@ -48,6 +50,8 @@ public:
     void Close();
 
 private:
+    int Open(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency);
+    int ClosedError() const;
     void NoteWrite(Backend& backend);
 
     StreamHandle handle_ = nullptr;
@@ -55,6 +59,8 @@ private:
     std::int64_t bufferSize_ = 0;
     std::int64_t latency_ = 0;
     std::int64_t drainedAtMs_ = 0;
+    // Why the stream is closed, so that a write can say so rather than just "bad pointer".
+    int openError_ = kNoError;
 };
 
 }  // namespace kelvane::midi

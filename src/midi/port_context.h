@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "midi/backend.h"
@@ -27,8 +28,12 @@ public:
     Backend& Ready();
 
     // Closes every live stream once its pending output has left, then terminates and
-    // initialises PortMidi again. Returns 0 or the first PortMidi error.
+    // initialises PortMidi again. Returns 0 or the first PortMidi error; kHostError when the MIDI
+    // service cannot be reached, which PortMidi itself reports as success.
     int ReInitialize();
+
+    // Why the MIDI service could not be reached at the last initialisation; empty when it could.
+    const std::string& ServiceProblem() const { return serviceProblem_; }
 
     void Register(MidiStream& stream);
     void Unregister(MidiStream& stream);
@@ -37,10 +42,12 @@ private:
     PortContext() = default;
     ~PortContext();
 
+    int Initialize();
     void CloseStreamsAndTerminate();
 
     std::unique_ptr<Backend> backend_;
     bool initialized_ = false;
+    std::string serviceProblem_;
     std::vector<MidiStream*> streams_;
 };
 

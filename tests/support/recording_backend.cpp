@@ -104,7 +104,7 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
                                   static_cast<std::uint8_t>((message >> 16) & 0xFF)};
     calls.push_back("WriteShort " + std::to_string(device) + " " + std::to_string(when) +
                     HexBytes(bytes));
-    return device < 0 ? midi::kBadPtr : midi::kNoError;
+    return device < 0 ? midi::kBadPtr : writeResult;
 }
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
@@ -117,7 +117,12 @@ int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
     if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
-    return device < 0 ? midi::kBadPtr : midi::kNoError;
+    return device < 0 ? midi::kBadPtr : writeResult;
+}
+
+std::string RecordingBackend::ErrorText(int error) {
+    const std::string text = "PortMidi error " + std::to_string(error);
+    return error == midi::kHostError && !hostErrorText.empty() ? text + ": " + hostErrorText : text;
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {

@@ -21,6 +21,9 @@ public:
     std::vector<midi::DeviceRecord> devices;
     int initializeResult = 0;
     std::set<int> failingOpens;
+    int writeResult = 0;  // what every write returns, after recording it
+    std::string hostErrorText;
+    std::string serviceProblem;
 
     std::vector<std::string> calls;
     // Faults PortMidi would not report: writes on dead handles, streams left open by Terminate.
@@ -42,6 +45,9 @@ public:
     int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
+    // "PortMidi error -9999", and for a host error ": " and hostErrorText.
+    std::string ErrorText(int error) override;
+    std::string ServiceProblem() override { return serviceProblem; }
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
