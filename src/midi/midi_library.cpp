@@ -28,7 +28,7 @@ QString MidiLibrary::ServiceProblem() {
     context.Ready();
     const std::string& problem = context.ServiceProblem();
     return problem.empty() ? QString()
-                           : QStringLiteral("The MIDI service cannot be used: ") +
+                           : QStringLiteral("No MIDI service: ") +
                                  QString::fromStdString(problem) + u'.';
 }
 
