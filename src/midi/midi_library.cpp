@@ -27,9 +27,9 @@ QString MidiLibrary::ServiceProblem() {
     PortContext& context = PortContext::Instance();
     context.Ready();
     const std::string& problem = context.ServiceProblem();
-    return problem.empty() ? QString()
-                           : QStringLiteral("No MIDI service: ") +
-                                 QString::fromStdString(problem) + u'.';
+    return problem.empty()
+               ? QString()
+               : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
 }
 
 }  // namespace kelvane::midi

@@ -68,10 +68,15 @@ int PortMidiBackend::WriteSysEx(StreamHandle stream, std::int32_t when,
 std::string PortMidiBackend::ErrorText(int error) {
     std::string text = Pm_GetErrorText(static_cast<PmError>(error));
     if (error == pmHostError) {
+        // PortMidi hands the host's text out once, but a stream whose open failed goes on
+        // reporting that error on every write: keep the text for them.
         char host[PM_HOST_ERROR_MSG_LEN] = {};
         Pm_GetHostErrorText(host, sizeof host);
         if (host[0] != '\0') {
-            text += std::string(": ") + host;
+            hostErrorText_ = host;
+        }
+        if (!hostErrorText_.empty()) {
+            text += ": " + hostErrorText_;
         }
     }
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "midi/backend.h"
 
 namespace kelvane::midi {
@@ -21,6 +23,9 @@ public:
     std::string ServiceProblem() override;
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
+
+private:
+    std::string hostErrorText_;
 };
 
 }  // namespace kelvane::midi
