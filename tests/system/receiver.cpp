@@ -1,5 +1,6 @@
 // A MIDI receiver for the system tests: an ALSA sequencer client with one port that others can
-// write to, optionally subscribed to another port's output as well. It prints "client:port" once
+// write to and, like most devices, read from (PortMidi lists it as an output, then an input),
+// optionally subscribed to another port's output as well. It prints "client:port" once
 // ready, then writes one line per event to the output file, flushed at once:
 //   <CLOCK_MONOTONIC nanoseconds> <bytes in hex>
 //
@@ -45,9 +46,11 @@ int main(int argc, char** argv) {
     }
     snd_seq_set_client_name(seq, argv[1]);
     snd_seq_set_client_pool_input(seq, kInputPool);
-    const int port = snd_seq_create_simple_port(
-        seq, argv[1], SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    const int port =
+        snd_seq_create_simple_port(seq, argv[1],
+                                   SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE |
+                                       SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (port < 0) {
         std::fprintf(stderr, "cannot create the port: %s\n", snd_strerror(port));
         return 1;

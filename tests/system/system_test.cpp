@@ -318,6 +318,50 @@ TEST_F(RealWindow, RescanSeesClientsComeAndGo) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(RealWindow, StartsOnTheNewestOutputAndSendsThere) {
+    Receiver newest("kelvane-newest");  // listed as an output row, then an input row
+    MidiLibrary::ReInitialize();
+    Window1 window;
+    EXPECT_TRUE(window.PopupMenu1().currentText().endsWith(QStringLiteral(": to kelvane-newest")));
+    window.SendCC().click();
+    EXPECT_EQ(newest.WaitForBytes(3), "B0 07 7F");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(RealWindow, AVanishedDeviceSaysSoOnceAndTheNextOneWorks) {
+    auto gone = std::make_unique<Receiver>("kelvane-gone");
+    Receiver next("kelvane-next");
+    Window1 window;
+    window.PushButtonSearch().click();
+    Choose(window, "kelvane-gone");
+    gone.reset();
+    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
+    window.SendSysExHex().click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(
+        messages[0].contains(QStringLiteral(": to kelvane-gone.\nPortMidi: `Host error': ")))
+        << messages[0].toStdString();
+    Choose(window, "kelvane-next");
+    window.SendSysExHex().click();
+    EXPECT_EQ(next.WaitForBytes(3), "F0 01 F7");
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(RealWindow, WithoutTheSequencerDeviceTheWindowSaysWhy) {
+    ASSERT_EQ(std::rename("/dev/snd/seq", "/dev/snd/seq-away"), 0);
+    MidiLibrary::ReInitialize();
+    auto window = std::make_unique<Window1>();
+    const QString shown = window->PopupMenu1().placeholderText();
+    window->PushButtonSearch().click();
+    window.reset();
+    ASSERT_EQ(std::rename("/dev/snd/seq-away", "/dev/snd/seq"), 0);
+    MidiLibrary::ReInitialize();
+    EXPECT_EQ(shown,
+              "No MIDI service: the ALSA sequencer cannot be opened (No such file or "
+              "directory).");
+    EXPECT_EQ(messages, QStringList{"Error: -10000\n" + shown});
+}
+
 }  // namespace
 }  // namespace kelvane::system
 
