@@ -6,6 +6,7 @@
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "midi/port_context.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -71,17 +72,32 @@ TEST_F(PortLayer, AFailedOpenLeavesNothingOpen) {
     EXPECT_THAT(backend->Writes(), IsEmpty());
 }
 
-TEST_F(PortLayer, ClosingWaitsUntilScheduledOutputHasLeft) {
-    {
-        MidiStream stream;
-        stream.OpenOutput(1, 10000, 100);
-        MidiEvent event;
-        event.Set(0xB0, 7, 127);
-        stream.Write(event);
-        backend->nowMs += 30;
-    }
-    EXPECT_THAT(backend->calls, ElementsAre("OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F",
-                                            "Sleep 95", "Close 1"));
+TEST_F(PortLayer, ClosingNeverWaitsYetDropsNothingScheduled) {
+    MidiStream stream;
+    MidiEvent event;
+    event.Set(0xB0, 7, 127);
+    stream.OpenOutput(1, 10000, 100);
+    stream.Write(event);               // leaves PortMidi by 1125
+    stream.OpenOutput(2, 10000, 100);  // 1 stays open until then...
+    stream.OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
+    stream.Write(event);
+    backend->nowMs += 200;
+    stream.OpenOutput(1, 10000, 1);  // drained: now the new latency
+    stream.Write(event);             // leaves by 1226
+    stream.OpenOutput(2, 10000, 100);
+    backend->nowMs += 25;
+    PortContext::Instance().CloseDue();
+    backend->nowMs += 1;
+    PortContext::Instance().CloseDue();
+    stream.Write(event);
+    EXPECT_EQ(PortContext::Instance().MsUntilDrained(), 125);
+    MidiLibrary::ReInitialize();  // a rescan does wait
+    EXPECT_THAT(
+        backend->calls,
+        ElementsAre("OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100",
+                    "Close 2", "WriteShort 1 0 B0 07 7F", "Close 1", "OpenOutput 1 10000 1",
+                    "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100", "Close 1",
+                    "WriteShort 2 0 B0 07 7F", "Sleep 125", "Close 2", "Terminate", "Initialize"));
 }
 
 TEST_F(PortLayer, ReInitialiseClosesLiveStreamsAndLetsThemOpenAgain) {

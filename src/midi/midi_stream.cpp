@@ -34,17 +34,28 @@ MidiStream::~MidiStream() {
 }
 
 int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency) {
-    if (IsOpen() && deviceId == device_ && bufferSize == bufferSize_ && latency == latency_) {
+    PortContext& context = PortContext::Instance();
+    context.CloseDue();
+    if (IsOpen() && deviceId == device_ &&
+        ((bufferSize == bufferSize_ && latency == latency_) || !Drained())) {
         return kNoError;
     }
     Close();
+    if (const auto held = context.TakeBack(deviceId)) {
+        handle_ = held->handle;
+        device_ = held->device;
+        bufferSize_ = held->bufferSize;
+        latency_ = held->latency;
+        drainedAtMs_ = held->dueMs;
+        return kNoError;
+    }
     if (!FitsInt32(deviceId)) {
         return kInvalidDeviceId;
     }
     if (!FitsInt32(bufferSize) || !FitsInt32(latency)) {
         return kBadData;
     }
-    Backend& backend = PortContext::Instance().Ready();
+    Backend& backend = context.Ready();
     StreamHandle opened = nullptr;
     const int error = backend.OpenOutput(&opened, static_cast<int>(deviceId),
                                          static_cast<std::int32_t>(bufferSize),
@@ -56,6 +67,7 @@ int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::
     device_ = deviceId;
     bufferSize_ = bufferSize;
     latency_ = latency;
+    drainedAtMs_ = 0;
     return kNoError;
 }
 
@@ -71,7 +83,7 @@ int MidiStream::Write(const MidiEvent& data) {
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
     Backend& backend = PortContext::Instance().Ready();
     const int error = backend.WriteShort(handle_, static_cast<std::int32_t>(data.When), message);
-    NoteWrite(backend);
+    NoteWrite(backend, 3);
     return error;
 }
 
@@ -91,11 +103,11 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     int error = kNoError;
     for (const auto& one : messages) {
         error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
+        NoteWrite(backend, static_cast<std::int64_t>(one.size()));
         if (error != kNoError) {
             break;
         }
     }
-    NoteWrite(backend);
     return error;
 }
 
@@ -103,19 +115,23 @@ void MidiStream::Close() {
     if (!IsOpen()) {
         return;
     }
-    Backend& backend = PortContext::Instance().Ready();
-    const std::int64_t wait = drainedAtMs_ - backend.NowMs();
-    if (wait > 0) {
-        backend.SleepMs(wait);
+    PortContext& context = PortContext::Instance();
+    if (Drained()) {
+        context.Ready().Close(handle_);
+    } else {
+        context.CloseLater({handle_, device_, bufferSize_, latency_, drainedAtMs_});
     }
-    backend.Close(handle_);
     handle_ = nullptr;
     device_ = -1;
 }
 
-void MidiStream::NoteWrite(Backend& backend) {
+bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs() >= drainedAtMs_; }
+
+void MidiStream::NoteWrite(Backend& backend, std::int64_t bytes) {
+    const std::int64_t now = backend.NowMs();
+    pace_.Note(bytes, now);
     if (latency_ > 0) {
-        drainedAtMs_ = backend.NowMs() + latency_ + kDeliveryMarginMs;
+        drainedAtMs_ = now + latency_ + kDeliveryMarginMs;
     }
 }
 

@@ -8,7 +8,6 @@
 #include "midi/port_context.h"
 
 namespace kelvane::testing {
-namespace {
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
     std::string out;
@@ -19,8 +18,6 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
     }
     return out;
 }
-
-}  // namespace
 
 std::vector<std::string> RecordingBackend::Calls() const {
     std::vector<std::string> out;

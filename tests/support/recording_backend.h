@@ -69,6 +69,9 @@ private:
     RecordingBackend* backend_;
 };
 
+// " F0 7E F7": the bytes as the recorded calls show them.
+std::string HexBytes(std::span<const std::uint8_t> bytes);
+
 midi::DeviceRecord Output(const std::string& name);
 midi::DeviceRecord Input(const std::string& name);
 
