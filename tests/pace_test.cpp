@@ -30,7 +30,7 @@ protected:
     Pacing() {
         backend->devices = {testing::Output("Synth")};
         MidiLibrary::ReInitialize();
-        stream.OpenOutput(0, 10000, 0);
+        stream.OpenOutput(0, 10000, 1);
     }
     ~Pacing() override { EXPECT_THAT(backend->misuse, ::testing::IsEmpty()); }
 
@@ -94,7 +94,9 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
         }
         std::string sent;
         for (const std::string& write : backend->Writes()) {
-            sent += write.substr(std::string("WriteSysEx 0 0").size());
+            const std::string bytes = write.substr(std::string("WriteSysEx 0 0").size());
+            sent += bytes;
+            EXPECT_EQ(write[13] == '~', rate > 0 && bytes.size() / 3 > 4096);  // time-stamped
         }
         EXPECT_EQ(sent, expectedBytes);
     }
@@ -119,8 +121,8 @@ TEST_F(Pacing, CancelStopsBetweenMessagesAndRefusalsSendNothing) {
     stream.Close();
     EXPECT_EQ(PacedSysEx(stream, Messages(2, 8)).Step().result, kBadPtr);
     EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
-    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 4097)).HasUnpaceableMessage());
-    EXPECT_FALSE(PacedSysEx(stream, Messages(16, 256)).HasUnpaceableMessage());
+    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 12 * 1024 + 1)).HasUnpaceableMessage());
+    EXPECT_FALSE(PacedSysEx(stream, Messages(1, 12 * 1024)).HasUnpaceableMessage());
 }
 
 }  // namespace

@@ -106,9 +106,19 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                                  std::span<const std::uint8_t> message) {
+    return RecordSysEx(stream, std::to_string(when), message);
+}
+
+int RecordingBackend::WriteSysExSpread(midi::StreamHandle stream,
+                                       std::span<const std::uint8_t> message, std::int64_t,
+                                       std::int64_t) {
+    return RecordSysEx(stream, "~", message);
+}
+
+int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& when,
+                                  std::span<const std::uint8_t> message) {
     const int device = DeviceOf(stream, "WriteSysEx");
-    calls.push_back("WriteSysEx " + std::to_string(device) + " " + std::to_string(when) +
-                    HexBytes(message));
+    calls.push_back("WriteSysEx " + std::to_string(device) + " " + when + HexBytes(message));
     // PortMidi reads up to the first F7: anything else would be read past or cut.
     const auto end = std::find(message.begin(), message.end(), 0xF7);
     if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {

@@ -14,6 +14,7 @@ namespace kelvane::testing {
 // and records every call as a line of text:
 //   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1",
 //   "WriteShort 1 0 B0 07 7F", "WriteSysEx 1 0 F0 7E F7", "Sleep 6"
+// and "WriteSysEx 1 ~ F0 … F7" for a message spread over time.
 // where the first number after the call is the device the stream is open on.
 class RecordingBackend final : public midi::Backend {
 public:
@@ -42,11 +43,15 @@ public:
     int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
+    int WriteSysExSpread(midi::StreamHandle stream, std::span<const std::uint8_t> message,
+                         std::int64_t burstBytes, std::int64_t bytesPerSecond) override;
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
 private:
     int DeviceOf(midi::StreamHandle stream, const char* call);
+    int RecordSysEx(midi::StreamHandle stream, const std::string& when,
+                    std::span<const std::uint8_t> message);
 
     bool initialized_ = false;
     std::vector<midi::DeviceRecord> seen_;
