@@ -55,7 +55,7 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
     };
     for (const auto& [sends, rate, expectedMs] : cases) {
         backend->nowMs += 60'000;  // the port has drained
-        backend->Forget();
+        backend->calls.clear();
         stream.SetPacing(Pace(rate));
         const std::int64_t start = backend->nowMs;
         std::vector<std::pair<std::int64_t, std::int64_t>> handed;  // when, bytes
@@ -116,7 +116,7 @@ TEST_F(Pacing, CancelStopsBetweenMessagesAndRefusalsSendNothing) {
     event.Set(0xB0, 7, 1);
     EXPECT_EQ(stream.Write(event), kNoError);
 
-    backend->Forget();
+    backend->calls.clear();
     EXPECT_EQ(PacedSysEx(stream, {0xF0, 0x01, 0xF7, 0x02}).Step().result, kBadData);
     stream.Close();
     EXPECT_EQ(PacedSysEx(stream, Messages(2, 8)).Step().result, kBadPtr);
