@@ -32,4 +32,6 @@ QString MidiLibrary::ServiceProblem() {
                : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
 }
 
+std::int64_t MidiLibrary::MsUntilOutputLeft() { return PortContext::Instance().MsUntilDrained(); }
+
 }  // namespace kelvane::midi

@@ -29,6 +29,8 @@ public:
     // Why the MIDI service could not be reached when the port layer was last initialised, for
     // the user; empty when it could.
     static QString ServiceProblem();
+    // Milliseconds until output written so far has left PortMidi; a rescan before then waits.
+    static std::int64_t MsUntilOutputLeft();
 };
 
 }  // namespace kelvane::midi
