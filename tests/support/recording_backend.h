@@ -45,7 +45,8 @@ public:
     void SleepMs(std::int64_t ms) override;
 
 private:
-    int Record(const std::string& call, midi::StreamHandle stream, const std::string& rest);
+    int Record(const char* call, midi::StreamHandle stream, std::int32_t when,
+               std::span<const std::uint8_t> bytes);
 
     std::vector<midi::DeviceRecord> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device
