@@ -9,6 +9,11 @@
 
 namespace kelvane::testing {
 
+std::string HexBytes(std::span<const std::uint8_t> bytes) {
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    return data.isEmpty() ? "" : " " + data.toHex(' ').toUpper().toStdString();
+}
+
 std::vector<std::string> RecordingBackend::Writes() const {
     std::vector<std::string> out;
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
@@ -53,17 +58,13 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
     return midi::kNoError;
 }
 
-int RecordingBackend::Record(const char* call, midi::StreamHandle stream, std::int32_t when,
+int RecordingBackend::Record(const char* call, midi::StreamHandle stream, const std::string& when,
                              std::span<const std::uint8_t> bytes) {
     const auto found = open_.find(stream);
     const bool write = call[0] == 'W';
     std::string line = call + (" " + std::to_string(found == open_.end() ? -1 : found->second));
     if (write) {
-        line += " " + std::to_string(when) + " " +
-                QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
-                    .toHex(' ')
-                    .toUpper()
-                    .toStdString();
+        line += " " + when + HexBytes(bytes);
     }
     calls.push_back(line);
     if (found == open_.end()) {
@@ -74,7 +75,7 @@ int RecordingBackend::Record(const char* call, midi::StreamHandle stream, std::i
 }
 
 int RecordingBackend::Close(midi::StreamHandle stream) {
-    const int result = Record("Close", stream, 0, {});
+    const int result = Record("Close", stream, "", {});
     open_.erase(stream);
     return result;
 }
@@ -84,11 +85,22 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
     const std::uint8_t bytes[] = {static_cast<std::uint8_t>(message),
                                   static_cast<std::uint8_t>(message >> 8),
                                   static_cast<std::uint8_t>(message >> 16)};
-    return Record("WriteShort", stream, when, bytes);
+    return Record("WriteShort", stream, std::to_string(when), bytes);
 }
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                                  std::span<const std::uint8_t> message) {
+    return RecordSysEx(stream, std::to_string(when), message);
+}
+
+int RecordingBackend::WriteSysExSpread(midi::StreamHandle stream,
+                                       std::span<const std::uint8_t> message, std::int64_t,
+                                       std::int64_t) {
+    return RecordSysEx(stream, "~", message);
+}
+
+int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& when,
+                                  std::span<const std::uint8_t> message) {
     // PortMidi reads up to the first F7: anything else would be read past or cut.
     if (message.empty() || message.front() != 0xF0 ||
         std::find(message.begin(), message.end(), 0xF7) + 1 != message.end()) {
