@@ -132,6 +132,16 @@ void WindowTest::startsAsDesignedWithNoHandlerRun() {
     }
     QCOMPARE(h.w().MenuItem("AppleAbout").menuRole(), QAction::AboutRole);
     QCOMPARE(h.w().MenuItem("FileQuit").menuRole(), QAction::QuitRole);
+    QStringList edit;
+    for (const QAction* action : h.w().MenuItem("EditMenu").menu()->actions()) {
+        edit << action->objectName();
+    }
+    QCOMPARE(edit.join(u' '), QStringLiteral("EditUndo UntitledMenu1 EditCut EditCopy EditPaste "
+                                             "EditClear UntitledMenu0 EditSelectAll"));
+    // What desktops show for the program: its name, the entry it belongs to, its icon.
+    QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName(),
+             QStringLiteral("Kelvane org.kelvane.Kelvane"));
+    QVERIFY(!h.w().windowIcon().isNull());
     QVERIFY(h.messages.isEmpty());
     QTest::keyClick(&h.w(), Qt::Key_I, Qt::ControlModifier);
     h.window.reset();  // About belongs to the application, not to the window
@@ -239,14 +249,14 @@ void WindowTest::sysExFieldsMirrorAndSend() {
     h.w().SysExFieldHex().clear();
     h.Type(h.w().SysExFieldHex(), "f");
     QVERIFY(h.w().SendSysExHex().isDefault());
-    h.Type(h.w().SysExFieldHex(), "\b");
+    h.backend->calls.clear();
+    h.Type(h.w().SysExFieldHex(), "\b\r");  // the decimal row's button is default again
     QVERIFY(!h.w().SendSysExHex().isDefault());
     h.Type(h.w().SysExFieldHex(), "f0 7f f7");  // both are default; the latest one wins
-    h.backend->calls.clear();
     h.Type(h.w().CCnumber(), "\r");
     h.w().PushButtonSearch().click();  // closing waits until the block has left
-    QCOMPARE(Strings(h.backend->calls.begin(), h.backend->calls.begin() + 3),
-             Strings({"WriteSysEx 0 0 F0 7F F7", "Sleep 26", "Close 0"}));
+    QCOMPARE(Strings(h.backend->calls.begin(), h.backend->calls.begin() + 4),
+             Strings({"WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 7F F7", "Sleep 26", "Close 0"}));
     QVERIFY(h.messages.isEmpty());
 
     QWidget other;  // changes while another window is active run nothing
@@ -256,6 +266,8 @@ void WindowTest::sysExFieldsMirrorAndSend() {
     h.w().SysExField().setText(QStringLiteral("1"));
     emit h.w().SysExField().textEdited(QStringLiteral("1"));
     QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("f0 7f f7"));
+    QTest::keyClick(&other, Qt::Key_I, Qt::ControlModifier);  // About works from any window
+    QCOMPARE(h.messages, QStringList{AboutText()});
 }
 
 void WindowTest::badRowsAreNeverSent() {
@@ -324,14 +336,17 @@ void WindowTest::messageBoxShowsPlainTextLines() {
 void WindowTest::runShowsTheWindowUntilQuit() {
     testing::ScopedRecordingBackend backend;
     bool shown = false;
-    QTimer quit;
-    quit.callOnTimeout([&shown] {
+    QWidget other;
+    QTimer::singleShot(0, [&shown, &other] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             shown = shown || (qobject_cast<Window1*>(top) != nullptr && top->isVisible());
         }
-        TheApp().MenuBar().Item("FileQuit").trigger();
+        other.show();
+        other.activateWindow();
+        if (QTest::qWaitForWindowActive(&other)) {
+            QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);  // from any window
+        }
     });
-    quit.start(0);
     QTimer stuck;
     stuck.callOnTimeout([] { QCoreApplication::exit(99); });
     stuck.start(5000);
