@@ -79,23 +79,12 @@ void WindowTest::startsAsDesignedWithNoHandlerRun() {
     QCOMPARE(h.w().windowTitle(), QStringLiteral("Kelvane"));
     QCOMPARE(h.w().centralWidget()->size(), QSize(432, 270));
     // name=text shown; '!' marks a control that starts disabled. "7" in CCnumber ran nothing.
-    const QStringList controls = {"StaticText1=CC#",
-                                  "StaticText2=CC channel",
-                                  "StaticText3=127",
-                                  "!SendCC=Send CC",
-                                  "CCnumber=7",
-                                  "StaticText4=SysEx (dec)",
-                                  "SysExField=",
-                                  "!SendSysEx=Send SysEx",
-                                  "!PopupMenu1=",
-                                  "Label1=Select MIDI",
-                                  "Label2=value",
-                                  "ComboBox1=1",
-                                  "SysExFieldHex=",
-                                  "Label3=SysEx (hex)",
-                                  "SendSysExHex=Send SysEx Hex",
-                                  "PushButtonSearch=Search MIDI"};
-    for (const QString& entry : controls) {
+    const QString controls = QStringLiteral(
+        "StaticText1=CC#|StaticText2=CC channel|StaticText3=127|!SendCC=Send CC|CCnumber=7|"
+        "StaticText4=SysEx (dec)|SysExField=|!SendSysEx=Send SysEx|!PopupMenu1=|"
+        "Label1=Select MIDI|Label2=value|ComboBox1=1|SysExFieldHex=|Label3=SysEx (hex)|"
+        "SendSysExHex=Send SysEx Hex|PushButtonSearch=Search MIDI");
+    for (const QString& entry : controls.split(u'|')) {
         const auto* control =
             h.w().centralWidget()->findChild<QWidget*>(entry.section(u'=', 0, 0).remove(u'!'));
         QVERIFY2(control != nullptr, qPrintable(entry));
@@ -127,21 +116,20 @@ void WindowTest::startsAsDesignedWithNoHandlerRun() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
 
-    const QStringList items = {"AppleAbout About\u2026 Ctrl+I",
-                               "FileQuit &Quit Ctrl+Q",
-                               "EditUndo &Undo Ctrl+Z",
-                               "EditCut Cu&t Ctrl+X",
-                               "EditCopy &Copy Ctrl+C",
-                               "EditPaste &Paste Ctrl+V",
-                               "EditClear &Delete ",
-                               "EditSelectAll Select &All Ctrl+A"};
-    for (const QString& entry : items) {
-        QAction& item = h.w().MenuItem(entry.section(u' ', 0, 0));
-        QCOMPARE(item.text(), entry.section(u' ', 1, -2));
-        QCOMPARE(item.shortcut(), QKeySequence(entry.section(u' ', -1)));
+    QString menus;  // text and shortcut of every item, in order
+    for (const char* menu : {"FileMenu", "EditMenu"}) {
+        for (const QAction* item : h.w().MenuItem(menu).menu()->actions()) {
+            menus += item->text() + u' ' + item->shortcut().toString() + u'|';
+        }
     }
+    QCOMPARE(menus, QStringLiteral("About\u2026 Ctrl+I|&Quit Ctrl+Q|&Undo Ctrl+Z| |Cu&t Ctrl+X|"
+                                   "&Copy Ctrl+C|&Paste Ctrl+V|&Delete | |Select &All Ctrl+A|"));
     QCOMPARE(h.w().MenuItem("AppleAbout").menuRole(), QAction::AboutRole);
     QCOMPARE(h.w().MenuItem("FileQuit").menuRole(), QAction::QuitRole);
+    // What desktops show for the program: its name, the entry it belongs to, its icon.
+    QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName(),
+             QStringLiteral("Kelvane org.kelvane.Kelvane"));
+    QVERIFY(!h.w().windowIcon().isNull());
     QVERIFY(h.messages.isEmpty());
     QTest::keyClick(&h.w(), Qt::Key_I, Qt::ControlModifier);
     h.window.reset();  // About belongs to the application, not to the window
@@ -261,14 +249,14 @@ void WindowTest::sysExFieldsMirrorAndSend() {
     h.w().SysExFieldHex().clear();
     h.Type(h.w().SysExFieldHex(), "f");
     QVERIFY(h.w().SendSysExHex().isDefault());
-    h.Type(h.w().SysExFieldHex(), "\b");
+    h.backend->calls.clear();
+    h.Type(h.w().SysExFieldHex(), "\b\r");  // the decimal row's button is default again
     QVERIFY(!h.w().SendSysExHex().isDefault());
     h.Type(h.w().SysExFieldHex(), "f0 7f f7");  // both are default; the latest one wins
-    h.backend->calls.clear();
     h.Type(h.w().CCnumber(), "\r");
     h.w().PushButtonSearch().click();  // closing waits until the block has left
-    QCOMPARE(Strings(h.backend->calls.begin(), h.backend->calls.begin() + 3),
-             Strings({"WriteSysEx 0 0 F0 7F F7", "Sleep 26", "Close 0"}));
+    QCOMPARE(Strings(h.backend->calls.begin(), h.backend->calls.begin() + 4),
+             Strings({"WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 7F F7", "Sleep 26", "Close 0"}));
     QVERIFY(h.messages.isEmpty());
 
     QWidget other;  // changes while another window is active run nothing
@@ -278,6 +266,8 @@ void WindowTest::sysExFieldsMirrorAndSend() {
     h.w().SysExField().setText(QStringLiteral("1"));
     emit h.w().SysExField().textEdited(QStringLiteral("1"));
     QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("f0 7f f7"));
+    QTest::keyClick(&other, Qt::Key_I, Qt::ControlModifier);  // About works from any window
+    QCOMPARE(h.messages, QStringList{AboutText()});
 }
 
 void WindowTest::badRowsAreNeverSent() {
@@ -372,14 +362,17 @@ void WindowTest::messageBoxShowsPlainTextLines() {
 void WindowTest::runShowsTheWindowUntilQuit() {
     testing::ScopedRecordingBackend backend;
     bool shown = false;
-    QTimer quit;
-    quit.callOnTimeout([&shown] {
+    QWidget other;
+    QTimer::singleShot(0, [&shown, &other] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             shown = shown || (qobject_cast<Window1*>(top) != nullptr && top->isVisible());
         }
-        TheApp().MenuBar().Item("FileQuit").trigger();
+        other.show();
+        other.activateWindow();
+        if (QTest::qWaitForWindowActive(&other)) {
+            QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);  // from any window
+        }
     });
-    quit.start(0);
     QTimer stuck;
     stuck.callOnTimeout([] { QCoreApplication::exit(99); });
     stuck.start(5000);

@@ -130,29 +130,6 @@ protected:
     MidiLibrary library;
 };
 
-TEST_F(RealMidi, DiscoveryListsWhatAlsaHas) {
-    std::multiset<std::pair<std::string, bool>> alsa, listed;
-    for (const bool output : {false, true}) {
-        Beside aconnect({"aconnect", output ? "-o" : "-i"});
-        std::this_thread::sleep_for(200ms);
-        std::istringstream lines(aconnect.Output());
-        bool system = false;  // PortMidi leaves out the System client's ports
-        for (std::string line; std::getline(lines, line);) {
-            system = line.starts_with("client ") ? line.starts_with("client 0:") : system;
-            if (line.starts_with("    ") && !system) {  // "    0 'VirMIDI 0-0     '"
-                const std::string name = line.substr(line.find('\'') + 1);
-                alsa.emplace(name.substr(0, name.find_last_not_of("' ") + 1), output);
-            }
-        }
-    }
-    for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
-        const auto info = MidiLibrary::DeviceInfo(id);
-        listed.emplace(info->Name, info->HasOutput);
-    }
-    EXPECT_EQ(listed, alsa);
-    EXPECT_EQ(listed.size(), 10u);
-}
-
 TEST_F(RealMidi, ControlChangeAndSysExArriveByteExactAndRefusedBlocksNot) {
     RawReader reader(0);
     MidiStream stream;
