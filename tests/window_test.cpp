@@ -139,11 +139,6 @@ void WindowTest::startsAsDesignedWithNoHandlerRun() {
 }
 
 void WindowTest::discoveryListsEveryDeviceAndRescans() {
-    const auto many = [] {
-        std::vector<midi::DeviceRecord> devices = {Input("<b>x</b>"), Output("\xC3\xA4")};
-        devices.resize(11, Output("D"));
-        return devices;
-    };
     // start: the newest output; a two-way port lists as an output row, then an input row.
     const std::tuple<std::vector<midi::DeviceRecord>, QString, int> cases[] = {
         {{}, "", -1},
@@ -151,11 +146,9 @@ void WindowTest::discoveryListsEveryDeviceAndRescans() {
          "#0: to A|#1: (A)|#2: to B|#3: (B)",
          2},
         {{Input("K"), Input("L")}, "#0: (K)|#1: (L)", 1},
-        {many(),
-         "#0: (<b>x</b>)|#1: to \u00E4|#2: to D|#3: to D|#4: to D|#5: to D|#6: to D|"
-         "#7: to D|#8: to D|#9: to D|#10: to D",
-         10},
-    };
+        {{Input("<b>x</b>"), Output("\xC3\xA4"), Output("")},
+         "#0: (<b>x</b>)|#1: to \u00E4|#2: to ",
+         2}};
     for (const auto& [devices, rows, start] : cases) {
         Harness h(devices);
         QCOMPARE(h.Rows(), rows);
@@ -217,13 +210,7 @@ void WindowTest::controlChangeSendsWhatTheControlsHold() {
     QVERIFY(!h.w().SendCC().isEnabled());
     h.Type(h.w().CCnumber(), "x");
     QVERIFY(h.w().SendCC().isEnabled());
-    h.w().Slider1().setFocus();
-    const std::pair<Qt::Key, const char*> keys[] = {
-        {Qt::Key_Left, "4"}, {Qt::Key_PageUp, "24"}, {Qt::Key_End, "127"}, {Qt::Key_Right, "127"}};
-    for (const auto& [key, readout] : keys) {
-        QTest::keyClick(&h.w().Slider1(), key);
-        QCOMPARE(h.w().StaticText3().text(), QString::fromLatin1(readout));
-    }
+    QCOMPARE(h.w().StaticText3().text(), QStringLiteral("5"));
 }
 
 void WindowTest::sysExFieldsMirrorAndSend() {
