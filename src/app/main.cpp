@@ -1,9 +1,9 @@
-#include "app/app.h"
-#include "ui/window1.h"
+#include "app/start_window.h"
+#include "cli/run.h"
 
 int main(int argc, char** argv) {
-    kelvane::App app(argc, argv);
-    kelvane::Window1 window(&app.MenuBar());
-    window.show();
-    return kelvane::App::exec();
+    if (argc > 1) {
+        return kelvane::cli::RunCommandLine(argc, argv);
+    }
+    return kelvane::StartWindow(argv);
 }

@@ -1,0 +1,93 @@
+#include "cli/run.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "app/version.h"
+#include "cli/output_choice.h"
+#include "messages/send.h"
+#include "midi/device_rows.h"
+#include "midi/midi_stream.h"
+#include "midi/output_settings.h"
+
+namespace kelvane::cli {
+namespace {
+
+// Nothing is scheduled: each write has left when it returns, so the process may end at once.
+constexpr std::int64_t kImmediateLatencyMs = 0;
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int Fail(int status, const QString& problem) {
+    Print(stderr, QStringLiteral("kelvane: ") + problem + u'\n');
+    return status;
+}
+
+QString MidiErrorText(int error) { return QStringLiteral("PortMidi error %1").arg(error); }
+
+// Every device in ID order; an ID without a description (PortMidi never has one) has no output.
+std::vector<midi::MidiDeviceInfo> Devices() {
+    std::vector<midi::MidiDeviceInfo> devices;
+    for (std::int64_t id = 0; id < midi::MidiLibrary::CountDevices(); ++id) {
+        devices.push_back(midi::MidiLibrary::DeviceInfo(id).value_or(midi::MidiDeviceInfo{}));
+    }
+    return devices;
+}
+
+int Send(midi::MidiStream& stream, const Message& message) {
+    if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
+        return SendControlChange(stream, *cc);
+    }
+    return stream.WriteSysEx(0, std::get<MemoryBlock>(message.content).Bytes(), 0);
+}
+
+}  // namespace
+
+int RunPlan(const Plan& plan) {
+    const midi::MidiLibrary library;
+    const std::vector<midi::MidiDeviceInfo> devices = Devices();
+    if (plan.list) {
+        for (std::size_t id = 0; id < devices.size(); ++id) {
+            Print(stdout, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');
+        }
+        return kSent;
+    }
+    const OutputChoice choice = ChooseOutput(devices, plan.to);
+    if (choice.status != kSent) {
+        return Fail(choice.status, choice.problem);
+    }
+    midi::MidiStream stream;
+    const int opened =
+        stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize, kImmediateLatencyMs);
+    if (opened != 0) {
+        return Fail(kMidiFailed,
+                    midi::DeviceRowText(choice.deviceId,
+                                        devices[static_cast<std::size_t>(choice.deviceId)]) +
+                        QStringLiteral(": ") + MidiErrorText(opened));
+    }
+    for (const Message& message : plan.messages) {
+        const int error = Send(stream, message);
+        if (error != 0) {
+            return Fail(kMidiFailed,
+                        message.argument + QStringLiteral(": ") + MidiErrorText(error));
+        }
+    }
+    return kSent;
+}
+
+int RunCommandLine(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KELVANE_VERSION_MAJOR)
+                                                .arg(KELVANE_VERSION_MINOR)
+                                                .arg(KELVANE_VERSION_PATCH));
+    const Parsed parsed = ParseArguments(QCoreApplication::arguments());
+    Print(stdout, parsed.out);
+    Print(stderr, parsed.err);
+    return parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan);
+}
+
+}  // namespace kelvane::cli
