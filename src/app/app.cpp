@@ -4,6 +4,7 @@
 
 #include "app/about.h"
 #include "ui/msg_box.h"
+#include "ui/window1.h"
 
 // The icon lives in a static library, where nothing would otherwise keep its resources linked.
 static void InitResources() { Q_INIT_RESOURCE(kelvane); }
@@ -25,6 +26,12 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 App::~App() = default;
+
+int App::Run() {
+    Window1 window(menuBar_.get());
+    window.show();
+    return exec();
+}
 
 bool App::AppleAbout_Action() {
     MsgBox(AboutText());

@@ -31,6 +31,9 @@ public:
 
     MenuBar1& MenuBar() { return *menuBar_; }
 
+    // Shows the main window and runs the event loop until Quit; returns the loop's exit code.
+    int Run();
+
     // Shows the About box; returns false, as menu handlers that leave the event to others do.
     bool AppleAbout_Action();
 

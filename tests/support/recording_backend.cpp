@@ -12,8 +12,8 @@ namespace {
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
     std::string out;
-    char piece[4];
     for (const std::uint8_t byte : bytes) {
+        char piece[4];
         std::snprintf(piece, sizeof piece, " %02X", byte);
         out += piece;
     }
@@ -21,13 +21,6 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 }
 
 }  // namespace
-
-std::vector<std::string> RecordingBackend::Calls() const {
-    std::vector<std::string> out;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-                 [](const std::string& call) { return !call.starts_with("Sleep"); });
-    return out;
-}
 
 std::vector<std::string> RecordingBackend::Writes() const {
     std::vector<std::string> out;
@@ -38,7 +31,6 @@ std::vector<std::string> RecordingBackend::Writes() const {
 
 int RecordingBackend::Initialize() {
     calls.emplace_back("Initialize");
-    initialized_ = true;
     seen_ = devices;
     return initializeResult;
 }
@@ -49,12 +41,9 @@ int RecordingBackend::Terminate() {
         misuse.emplace_back("Terminate with open streams");
     }
     open_.clear();  // their handles dangle from now on
-    initialized_ = false;
     seen_.clear();
     return midi::kNoError;
 }
-
-int RecordingBackend::CountDevices() { return static_cast<int>(seen_.size()); }
 
 std::optional<midi::DeviceRecord> RecordingBackend::DeviceInfo(int id) {
     if (id < 0 || id >= CountDevices()) {
@@ -67,12 +56,9 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
-    if (id < 0 || id >= CountDevices() || !seen_[static_cast<std::size_t>(id)].hasOutput) {
-        return midi::kInvalidDeviceId;
-    }
-    const bool alreadyOpen = std::any_of(open_.begin(), open_.end(),
-                                         [id](const auto& entry) { return entry.second == id; });
-    if (alreadyOpen || failingOpens.contains(id)) {
+    const bool busy = std::any_of(open_.begin(), open_.end(),
+                                  [id](const auto& entry) { return entry.second == id; });
+    if (!DeviceInfo(id) || !DeviceInfo(id)->hasOutput || busy || failingOpens.contains(id)) {
         return midi::kInvalidDeviceId;
     }
     *stream = reinterpret_cast<midi::StreamHandle>(nextHandle_++);
@@ -80,44 +66,45 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
     return midi::kNoError;
 }
 
-int RecordingBackend::DeviceOf(midi::StreamHandle stream, const char* call) {
+int RecordingBackend::Record(const std::string& call, midi::StreamHandle stream,
+                             const std::string& rest) {
     const auto found = open_.find(stream);
     if (found == open_.end()) {
-        misuse.push_back(std::string(call) + " on a dead handle");
-        return -1;
+        misuse.push_back(call + " on a dead handle");
     }
-    return found->second;
+    calls.push_back(call + " " + std::to_string(found == open_.end() ? -1 : found->second) + rest);
+    if (found == open_.end()) {
+        return midi::kBadPtr;
+    }
+    if (call.starts_with("Write") && failingWrites > 0) {
+        --failingWrites;
+        return midi::kHostError;
+    }
+    return midi::kNoError;
 }
 
 int RecordingBackend::Close(midi::StreamHandle stream) {
-    const int device = DeviceOf(stream, "Close");
-    calls.push_back("Close " + std::to_string(device));
+    const int result = Record("Close", stream, "");
     open_.erase(stream);
-    return device < 0 ? midi::kBadPtr : midi::kNoError;
+    return result;
 }
 
 int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
                                  std::int32_t message) {
-    const int device = DeviceOf(stream, "WriteShort");
-    const std::uint8_t bytes[] = {static_cast<std::uint8_t>(message & 0xFF),
-                                  static_cast<std::uint8_t>((message >> 8) & 0xFF),
-                                  static_cast<std::uint8_t>((message >> 16) & 0xFF)};
-    calls.push_back("WriteShort " + std::to_string(device) + " " + std::to_string(when) +
-                    HexBytes(bytes));
-    return device < 0 ? midi::kBadPtr : midi::kNoError;
+    const std::uint8_t bytes[] = {static_cast<std::uint8_t>(message),
+                                  static_cast<std::uint8_t>(message >> 8),
+                                  static_cast<std::uint8_t>(message >> 16)};
+    return Record("WriteShort", stream, " " + std::to_string(when) + HexBytes(bytes));
 }
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                                  std::span<const std::uint8_t> message) {
-    const int device = DeviceOf(stream, "WriteSysEx");
-    calls.push_back("WriteSysEx " + std::to_string(device) + " " + std::to_string(when) +
-                    HexBytes(message));
     // PortMidi reads up to the first F7: anything else would be read past or cut.
     const auto end = std::find(message.begin(), message.end(), 0xF7);
     if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
-    return device < 0 ? midi::kBadPtr : midi::kNoError;
+    return Record("WriteSysEx", stream, " " + std::to_string(when) + HexBytes(message));
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {
@@ -132,9 +119,5 @@ ScopedRecordingBackend::ScopedRecordingBackend() {
 }
 
 ScopedRecordingBackend::~ScopedRecordingBackend() { midi::PortContext::UseBackend(nullptr); }
-
-midi::DeviceRecord Output(const std::string& name) { return {name, "ALSA", false, true}; }
-
-midi::DeviceRecord Input(const std::string& name) { return {name, "ALSA", true, false}; }
 
 }  // namespace kelvane::testing

@@ -11,30 +11,29 @@ namespace kelvane::testing {
 
 // A stand-in for PortMidi that behaves like it where the port layer depends on it (devices are
 // only seen after Initialize, an open device cannot be opened again, closed handles are dead)
-// and records every call as a line of text:
-//   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1",
-//   "WriteShort 1 0 B0 07 7F", "WriteSysEx 1 0 F0 7E F7", "Sleep 6"
-// where the first number after the call is the device the stream is open on.
+// and records every call as a line:
+//   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
+//   "WriteSysEx 1 0 F0 7E F7", "Sleep 26"
+// where the number after a stream call is the device the stream is open on.
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
     std::vector<midi::DeviceRecord> devices;
     int initializeResult = 0;
     std::set<int> failingOpens;
+    int failingWrites = 0;  // so many next writes fail with kHostError
 
     std::vector<std::string> calls;
-    // Faults PortMidi would not report: writes on dead handles, streams left open by Terminate.
+    // What PortMidi would not report: dead handles, streams left open by Terminate, a SysEx
+    // that is not exactly one message.
     std::vector<std::string> misuse;
     std::int64_t nowMs = 1000;
 
-    // Calls, without the clock's sleeps.
-    std::vector<std::string> Calls() const;
     std::vector<std::string> Writes() const;
-    void Forget() { calls.clear(); }
 
     int Initialize() override;
     int Terminate() override;
-    int CountDevices() override;
+    int CountDevices() override { return static_cast<int>(seen_.size()); }
     std::optional<midi::DeviceRecord> DeviceInfo(int id) override;
     int OpenOutput(midi::StreamHandle* stream, int id, std::int32_t bufferSize,
                    std::int32_t latency) override;
@@ -46,9 +45,8 @@ public:
     void SleepMs(std::int64_t ms) override;
 
 private:
-    int DeviceOf(midi::StreamHandle stream, const char* call);
+    int Record(const std::string& call, midi::StreamHandle stream, const std::string& rest);
 
-    bool initialized_ = false;
     std::vector<midi::DeviceRecord> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device
     std::intptr_t nextHandle_ = 1;
@@ -62,14 +60,13 @@ public:
     ScopedRecordingBackend(const ScopedRecordingBackend&) = delete;
     ScopedRecordingBackend& operator=(const ScopedRecordingBackend&) = delete;
 
-    RecordingBackend& operator*() const { return *backend_; }
     RecordingBackend* operator->() const { return backend_; }
 
 private:
     RecordingBackend* backend_;
 };
 
-midi::DeviceRecord Output(const std::string& name);
-midi::DeviceRecord Input(const std::string& name);
+inline midi::DeviceRecord Output(const std::string& name) { return {name, "ALSA", false, true}; }
+inline midi::DeviceRecord Input(const std::string& name) { return {name, "ALSA", true, false}; }
 
 }  // namespace kelvane::testing

@@ -1,0 +1,106 @@
+// The real backend against a scripted PortMidi: the functions below take the place of the
+// library's, so every argument and result it passes on can be seen without a MIDI service.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <portmidi.h>
+#include <porttime.h>
+
+#include <string>
+#include <vector>
+
+#include "midi/portmidi_backend.h"
+
+namespace {
+
+std::vector<std::string> calls;
+bool timeStarted = false;
+int handle = 0;
+const PmDeviceInfo kDevices[] = {{1, "ALSA", "Keys", 1, 0, 0}, {1, nullptr, nullptr, 0, 1, 0}};
+
+std::string Joined(const std::vector<long long>& values) {
+    std::string out;
+    for (const long long value : values) {
+        out += " " + std::to_string(value);
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" {
+PmError Pm_Initialize() { return calls.emplace_back("Initialize"), pmHostError; }
+PmError Pm_Terminate() { return calls.emplace_back("Terminate"), pmBadPtr; }
+int Pm_CountDevices() { return 2; }
+const PmDeviceInfo* Pm_GetDeviceInfo(PmDeviceID id) {
+    return id == 0 || id == 1 ? &kDevices[id] : nullptr;
+}
+PtError Pt_Start(int resolution, PtCallback*, void*) {
+    calls.push_back("Pt_Start" + Joined({resolution}));
+    timeStarted = true;
+    return ptNoError;
+}
+int Pt_Started() { return timeStarted; }
+PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID id, void*, int32_t bufferSize,
+                      PmTimeProcPtr, void*, int32_t latency) {
+    calls.push_back("Pm_OpenOutput" + Joined({id, bufferSize, latency}));
+    *stream = id == 1 ? &handle : nullptr;
+    return id == 1 ? pmNoError : pmInvalidDeviceId;
+}
+PmError Pm_Close(PortMidiStream* stream) {
+    calls.push_back("Pm_Close" + Joined({stream == &handle}));
+    return pmNoError;
+}
+PmError Pm_WriteShort(PortMidiStream* stream, PmTimestamp when, int32_t message) {
+    calls.push_back("Pm_WriteShort" + Joined({stream == &handle, when, message}));
+    return pmBadData;
+}
+PmError Pm_WriteSysEx(PortMidiStream* stream, PmTimestamp when, unsigned char* message) {
+    calls.push_back("Pm_WriteSysEx" + Joined({stream == &handle, when, message[1]}));
+    return pmBufferOverflow;
+}
+}
+
+namespace kelvane::midi {
+namespace {
+
+TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
+    PortMidiBackend backend;
+    EXPECT_EQ(backend.Initialize(), pmHostError);
+    EXPECT_EQ(backend.Terminate(), pmBadPtr);
+    EXPECT_EQ(backend.CountDevices(), 2);
+    const auto keys = backend.DeviceInfo(0);
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(keys->name, "Keys");
+    EXPECT_EQ(keys->interfaceName, "ALSA");
+    EXPECT_TRUE(keys->hasInput && !keys->hasOutput);
+    const auto unnamed = backend.DeviceInfo(1);
+    ASSERT_TRUE(unnamed);
+    EXPECT_TRUE(unnamed->name.empty() && !unnamed->hasInput && unnamed->hasOutput);
+    EXPECT_FALSE(backend.DeviceInfo(2));
+
+    StreamHandle stream = nullptr;
+    EXPECT_EQ(backend.OpenOutput(&stream, 0, 10, 1), pmInvalidDeviceId);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(backend.OpenOutput(&stream, 1, 10000, 100), pmNoError);
+    EXPECT_EQ(stream, &handle);
+    EXPECT_EQ(backend.WriteShort(stream, 5, 0x7F07B0), pmBadData);
+    const std::uint8_t sysex[] = {0xF0, 0x42, 0xF7};
+    EXPECT_EQ(backend.WriteSysEx(stream, 6, sysex), pmBufferOverflow);
+    EXPECT_EQ(backend.Close(stream), pmNoError);
+    EXPECT_THAT(calls, ::testing::ElementsAre("Initialize", "Terminate", "Pt_Start 1",
+                                              "Pm_OpenOutput 0 10 1", "Pm_OpenOutput 1 10000 100",
+                                              "Pm_WriteShort 1 5 8325040", "Pm_WriteSysEx 1 6 66",
+                                              "Pm_Close 1"));
+}
+
+TEST(PortMidiBackend, SleepsOnTheMonotonicClock) {
+    PortMidiBackend backend;
+    const std::int64_t before = backend.NowMs();
+    backend.SleepMs(30);
+    const std::int64_t slept = backend.NowMs() - before;
+    EXPECT_GE(slept, 30);
+    EXPECT_LT(slept, 1000);
+}
+
+}  // namespace
+}  // namespace kelvane::midi
