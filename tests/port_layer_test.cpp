@@ -6,6 +6,7 @@
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "midi/port_context.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -75,18 +76,12 @@ TEST_F(PortLayer, AFailedOpenLeavesNothingOpen) {
     EXPECT_THAT(backend->Writes(), IsEmpty());
 }
 
-// PortMidi drops what is still scheduled when its stream closes.
-TEST_F(PortLayer, ClosingWaitsUntilScheduledOutputHasLeft) {
+// PortMidi drops what is still scheduled when its stream closes; nobody waits for it here.
+TEST_F(PortLayer, ClosingLeavesScheduledOutputTimeToLeave) {
     const struct {
-        std::int64_t latency, elapsed;
-        std::vector<std::string> calls;
-    } cases[] = {
-        {100, 30, {"WriteShort 1 0 B0 07 7F", "Sleep 95", "Close 1"}},
-        {1, 0, {"WriteShort 1 0 B0 07 7F", "Sleep 26", "Close 1"}},
-        {1, 26, {"WriteShort 1 0 B0 07 7F", "Close 1"}},
-        {0, 0, {"WriteShort 1 0 B0 07 7F", "Close 1"}},
-    };
-    for (const auto& [latency, elapsed, calls] : cases) {
+        std::int64_t latency, elapsed, left;
+    } cases[] = {{100, 30, 95}, {1, 0, 26}, {1, 26, 0}, {0, 0, 0}};
+    for (const auto& [latency, elapsed, left] : cases) {
         {
             MidiStream stream;
             stream.OpenOutput(1, 10000, latency);
@@ -94,8 +89,38 @@ TEST_F(PortLayer, ClosingWaitsUntilScheduledOutputHasLeft) {
             WriteCc(stream, 0xB0, 7, 127);
             backend->nowMs += elapsed;
         }
-        EXPECT_EQ(backend->calls, calls) << latency << " " << elapsed;
+        EXPECT_EQ(PortContext::Instance().MsUntilDrained(), left);
+        EXPECT_EQ(backend->calls.size(), left > 0 ? 1u : 2u) << latency << " " << elapsed;
+        backend->nowMs += left;
+        PortContext::Instance().CloseDue();
+        EXPECT_THAT(backend->calls, ElementsAre("WriteShort 1 0 B0 07 7F", "Close 1"));
     }
+}
+
+TEST_F(PortLayer, ReopeningNeverWaitsYetDropsNothingScheduled) {
+    MidiStream stream;
+    stream.OpenOutput(1, 10000, 100);
+    WriteCc(stream, 0xB0, 7, 127);     // leaves PortMidi by 1125
+    stream.OpenOutput(2, 10000, 100);  // 1 stays open until then...
+    stream.OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
+    WriteCc(stream, 0xB0, 7, 127);
+    backend->nowMs += 200;
+    stream.OpenOutput(1, 10000, 1);  // drained: now the new latency
+    WriteCc(stream, 0xB0, 7, 127);   // leaves by 1226
+    stream.OpenOutput(2, 10000, 100);
+    backend->nowMs += 25;
+    PortContext::Instance().CloseDue();
+    backend->nowMs += 1;
+    PortContext::Instance().CloseDue();
+    WriteCc(stream, 0xB0, 7, 127);
+    EXPECT_EQ(PortContext::Instance().MsUntilDrained(), 125);
+    MidiLibrary::ReInitialize();  // a rescan does wait
+    EXPECT_THAT(
+        backend->calls,
+        ElementsAre("OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100",
+                    "Close 2", "WriteShort 1 0 B0 07 7F", "Close 1", "OpenOutput 1 10000 1",
+                    "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100", "Close 1",
+                    "WriteShort 2 0 B0 07 7F", "Sleep 125", "Close 2", "Terminate", "Initialize"));
 }
 
 TEST_F(PortLayer, ReInitialiseClosesLiveStreamsAndLetsThemOpenAgain) {

@@ -23,4 +23,6 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
 
 int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
 
+std::int64_t MidiLibrary::MsUntilOutputLeft() { return PortContext::Instance().MsUntilDrained(); }
+
 }  // namespace kelvane::midi

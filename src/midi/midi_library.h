@@ -24,6 +24,8 @@ public:
     // Closes every open stream (after its pending output) and scans the devices anew; streams
     // can be opened again afterwards. Returns 0 or a PortMidi error.
     static int ReInitialize();
+    // Milliseconds until output written so far has left PortMidi; a rescan before then waits.
+    static std::int64_t MsUntilOutputLeft();
 };
 
 }  // namespace kelvane::midi

@@ -1,5 +1,6 @@
 #include "midi/midi_stream.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "midi/midi_error.h"
@@ -34,17 +35,28 @@ MidiStream::~MidiStream() {
 }
 
 int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency) {
-    if (IsOpen() && deviceId == device_ && bufferSize == bufferSize_ && latency == latency_) {
+    PortContext& context = PortContext::Instance();
+    context.CloseDue();
+    if (IsOpen() && deviceId == device_ &&
+        ((bufferSize == bufferSize_ && latency == latency_) || !Drained())) {
         return kNoError;
     }
     Close();
+    if (const auto held = context.TakeBack(deviceId)) {
+        handle_ = held->handle;
+        device_ = held->device;
+        bufferSize_ = held->bufferSize;
+        latency_ = held->latency;
+        drainedAtMs_ = held->dueMs;
+        return kNoError;
+    }
     if (!FitsInt32(deviceId)) {
         return kInvalidDeviceId;
     }
     if (!FitsInt32(bufferSize) || !FitsInt32(latency)) {
         return kBadData;
     }
-    Backend& backend = PortContext::Instance().Ready();
+    Backend& backend = context.Ready();
     StreamHandle opened = nullptr;
     const int error = backend.OpenOutput(&opened, static_cast<int>(deviceId),
                                          static_cast<std::int32_t>(bufferSize),
@@ -56,6 +68,7 @@ int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::
     device_ = deviceId;
     bufferSize_ = bufferSize;
     latency_ = latency;
+    drainedAtMs_ = 0;
     return kNoError;
 }
 
@@ -71,7 +84,7 @@ int MidiStream::Write(const MidiEvent& data) {
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
     Backend& backend = PortContext::Instance().Ready();
     const int error = backend.WriteShort(handle_, static_cast<std::int32_t>(data.When), message);
-    NoteWrite(backend);
+    NoteWrite(backend, 3);
     return error;
 }
 
@@ -91,11 +104,30 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     int error = kNoError;
     for (const auto& one : messages) {
         error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
+        NoteWrite(backend, static_cast<std::int64_t>(one.size()));
         if (error != kNoError) {
             break;
         }
     }
-    NoteWrite(backend);
+    return error;
+}
+
+int MidiStream::WriteSysExSpread(std::span<const std::uint8_t> message) {
+    if (latency_ == 0 || pace_.BytesPerSecond() == 0) {
+        return WriteSysEx(0, message, 0);
+    }
+    if (SplitSysEx(message).size() != 1) {
+        return kBadData;
+    }
+    if (!IsOpen()) {
+        return kBadPtr;
+    }
+    Backend& backend = PortContext::Instance().Ready();
+    const int error =
+        backend.WriteSysExSpread(handle_, message, pace_.BurstBytes(), pace_.BytesPerSecond());
+    const auto size = static_cast<std::int64_t>(message.size());
+    const std::int64_t late = std::max<std::int64_t>(size - pace_.BurstBytes(), 0);
+    NoteWrite(backend, size, late * 1000 / pace_.BytesPerSecond() + 1);
     return error;
 }
 
@@ -103,19 +135,23 @@ void MidiStream::Close() {
     if (!IsOpen()) {
         return;
     }
-    Backend& backend = PortContext::Instance().Ready();
-    const std::int64_t wait = drainedAtMs_ - backend.NowMs();
-    if (wait > 0) {
-        backend.SleepMs(wait);
+    PortContext& context = PortContext::Instance();
+    if (Drained()) {
+        context.Ready().Close(handle_);
+    } else {
+        context.CloseLater({handle_, device_, bufferSize_, latency_, drainedAtMs_});
     }
-    backend.Close(handle_);
     handle_ = nullptr;
     device_ = -1;
 }
 
-void MidiStream::NoteWrite(Backend& backend) {
+bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs() >= drainedAtMs_; }
+
+void MidiStream::NoteWrite(Backend& backend, std::int64_t bytes, std::int64_t spreadMs) {
+    const std::int64_t now = backend.NowMs();
+    pace_.Note(bytes, now);
     if (latency_ > 0) {
-        drainedAtMs_ = backend.NowMs() + latency_ + kDeliveryMarginMs;
+        drainedAtMs_ = std::max(drainedAtMs_, now + spreadMs + latency_ + kDeliveryMarginMs);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "midi/backend.h"
+#include "midi/pace.h"
 
 namespace kelvane::midi {
 
@@ -22,8 +23,8 @@ struct MidiEvent {
 };
 
 // One output stream, created closed and open on at most one device at a time. Closing (also by
-// destruction, re-opening or re-initialising the library) first waits until what was written
-// has left: PortMidi drops output still scheduled when its stream closes.
+// destruction or re-opening) hands the handle to the port context, which closes it once what was
+// written has left: PortMidi drops output still scheduled when its stream closes. Nothing waits.
 class MidiStream {
 public:
     MidiStream();
@@ -33,6 +34,8 @@ public:
 
     // Opens on deviceId. Already open there with the same settings, nothing changes; otherwise the
     // stream is closed first and stays closed when the open fails. Returns 0 or a PortMidi error.
+    // While output written on deviceId is still scheduled, that handle is kept with its latency
+    // (PortMidi opens a device only once); the new latency applies from the next open after.
     int OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::int64_t latency);
 
     // Writes one short message. Refuses with kBadData, sending nothing, a status outside
@@ -42,19 +45,30 @@ public:
     // Writes the bytes of message from offset when they are one or more complete SysEx
     // messages back to back; anything else is refused with kBadData and nothing is sent.
     int WriteSysEx(std::int64_t when, std::span<const std::uint8_t> message, std::int64_t offset);
+    // Writes one complete SysEx message now, its bytes scheduled to leave at the stream's pace
+    // (written as WriteSysEx when the stream has no latency or no pace). Closing waits for it.
+    int WriteSysExSpread(std::span<const std::uint8_t> message);
 
     bool IsOpen() const { return handle_ != nullptr; }
+    // When what was written has left PortMidi, on the backend's clock.
+    std::int64_t DrainedAtMs() const { return drainedAtMs_; }
+
+    // The stream's one budget for what the receiving port can take in; every write counts.
+    const Pace& Pacing() const { return pace_; }
+    void SetPacing(const Pace& pace) { pace_ = pace; }
 
     void Close();
 
 private:
-    void NoteWrite(Backend& backend);
+    bool Drained() const;
+    void NoteWrite(Backend& backend, std::int64_t bytes, std::int64_t spreadMs = 0);
 
     StreamHandle handle_ = nullptr;
     std::int64_t device_ = -1;
     std::int64_t bufferSize_ = 0;
     std::int64_t latency_ = 0;
     std::int64_t drainedAtMs_ = 0;
+    Pace pace_;
 };
 
 }  // namespace kelvane::midi

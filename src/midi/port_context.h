@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "midi/backend.h"
@@ -30,6 +32,24 @@ public:
     // initialises PortMidi again. Returns 0 or the first PortMidi error.
     int ReInitialize();
 
+    // A handle whose output is still scheduled, and what it was opened with.
+    struct Held {
+        StreamHandle handle;
+        std::int64_t device;
+        std::int64_t bufferSize;
+        std::int64_t latency;
+        std::int64_t dueMs;  // when its output has left
+    };
+    // Closes the handle once its output has left, without waiting for it here: PortMidi drops
+    // what is still scheduled when a stream closes. Until then the device stays open.
+    void CloseLater(const Held& held);
+    // Gives back the handle still open on device, if one is held.
+    std::optional<Held> TakeBack(std::int64_t device);
+    // Closes the handles whose output has left.
+    void CloseDue();
+    // Milliseconds until every stream and handle has no output left to wait for.
+    std::int64_t MsUntilDrained();
+
     void Register(MidiStream& stream);
     void Unregister(MidiStream& stream);
 
@@ -38,10 +58,14 @@ private:
     ~PortContext();
 
     void CloseStreamsAndTerminate();
+    // Closes every stream and held handle, waiting for their output first.
+    void CloseAllWaiting();
+    void ScheduleCloseDue(std::int64_t inMs);
 
     std::unique_ptr<Backend> backend_;
     bool initialized_ = false;
     std::vector<MidiStream*> streams_;
+    std::vector<Held> closing_;
 };
 
 }  // namespace kelvane::midi

@@ -8,7 +8,6 @@
 #include "midi/port_context.h"
 
 namespace kelvane::testing {
-namespace {
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
     std::string out;
@@ -19,8 +18,6 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
     }
     return out;
 }
-
-}  // namespace
 
 std::vector<std::string> RecordingBackend::Writes() const {
     std::vector<std::string> out;
@@ -99,12 +96,23 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                                  std::span<const std::uint8_t> message) {
+    return RecordSysEx(stream, std::to_string(when), message);
+}
+
+int RecordingBackend::WriteSysExSpread(midi::StreamHandle stream,
+                                       std::span<const std::uint8_t> message, std::int64_t,
+                                       std::int64_t) {
+    return RecordSysEx(stream, "~", message);
+}
+
+int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& when,
+                                  std::span<const std::uint8_t> message) {
     // PortMidi reads up to the first F7: anything else would be read past or cut.
     const auto end = std::find(message.begin(), message.end(), 0xF7);
     if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
-    return Record("WriteSysEx", stream, " " + std::to_string(when) + HexBytes(message));
+    return Record("WriteSysEx", stream, " " + when + HexBytes(message));
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kelvane::midi {
+
+// A leaky bucket that stands for the receiving port's buffer: bytes go in as they are written
+// and drain at bytesPerSecond. A message may go when it fits beside what has not drained yet, so
+// up to burstBytes go at once into an empty port and the rest follows at the drain rate. A
+// message larger than the bucket waits until it is empty. Times are milliseconds on the backend's
+// clock; bytesPerSecond 0 means no pacing, and rates beyond 1 MB/s count as 1 MB/s.
+class Pace {
+public:
+    // What a MIDI cable's receiver holds (the kernel's raw MIDI buffer is 4096 bytes), and a rate
+    // below the cable's 3125 bytes/s so that a port draining at 3000 bytes/s still gets it all.
+    static constexpr std::int64_t kBurstBytes = 4096;
+    static constexpr std::int64_t kBytesPerSecond = 2900;
+    // The longest single message the MIDI service can be given ahead, its bytes time-stamped at
+    // the pace: beyond about 16 KiB ALSA's sender pool fills and PortMidi's call blocks, then
+    // drops data.
+    static constexpr std::int64_t kSpreadBytes = 12 * 1024;
+
+    explicit Pace(std::int64_t bytesPerSecond = kBytesPerSecond,
+                  std::int64_t burstBytes = kBurstBytes);
+
+    // The earliest time, not before nowMs, at which a message of size bytes may go.
+    std::int64_t DueMs(std::int64_t size, std::int64_t nowMs) const;
+    // A message of size bytes went at atMs.
+    void Note(std::int64_t size, std::int64_t atMs);
+    // When the bytes still to go, written as soon as due, will all have gone.
+    std::int64_t LastDueMs(std::int64_t bytesToGo, std::int64_t nowMs) const;
+
+    std::int64_t BytesPerSecond() const { return bytesPerSecond_; }
+    std::int64_t BurstBytes() const { return burstBytes_; }
+
+private:
+    std::int64_t bytesPerSecond_;
+    std::int64_t burstBytes_;
+    std::int64_t emptyAtTicks_ = 0;  // when everything noted so far has drained
+};
+
+}  // namespace kelvane::midi

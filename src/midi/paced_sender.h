@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <vector>
+
+#include "midi/paced_sysex.h"
+
+namespace kelvane::midi {
+
+// Runs a paced SysEx send off the event loop's timer, so PortMidi is only called from the thread
+// that owns this object and nothing waits in between. Works under a QCoreApplication.
+class PacedSender : public QObject {
+    Q_OBJECT
+
+public:
+    PacedSender(MidiStream& stream, std::vector<std::uint8_t> block, QObject* parent = nullptr);
+
+    // Sends what is due at once and goes on from the timer; Finished follows, also at once.
+    void Start();
+    // Stops between two messages; Finished follows at once.
+    void Cancel();
+
+    const PacedSysEx& Send() const { return send_; }
+
+signals:
+    void Progressed(const kelvane::midi::SendProgress& progress);
+    void Finished(const kelvane::midi::SendProgress& progress);
+
+private:
+    void StepNow();
+
+    PacedSysEx send_;
+    QTimer timer_;
+};
+
+}  // namespace kelvane::midi
