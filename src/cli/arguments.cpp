@@ -126,7 +126,12 @@ Parsed ParseArguments(const QStringList& arguments) {
         QStringLiteral("syx"),
         QStringLiteral("SysEx messages from a .syx file; - reads standard input."),
         QStringLiteral("FILE"));
-    parser.addOptions({list, to, cc, dec, hex, syx});
+    const QCommandLineOption rate(
+        QStringLiteral("rate"),
+        QStringLiteral("Pace SysEx at this many bytes per second (by default a little below "
+                       "MIDI's 3125, so that slow ports lose nothing); 0 sends at once."),
+        QStringLiteral("BYTES_PER_SECOND"));
+    parser.addOptions({list, to, cc, dec, hex, syx, rate});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -151,14 +156,25 @@ Parsed ParseArguments(const QStringList& arguments) {
         return refuse(QStringLiteral("unexpected argument '%1'")
                           .arg(parser.positionalArguments().constFirst()));
     }
-    if (parser.values(to).size() > 1) {
-        return refuse(QStringLiteral("--to is given more than once"));
+    for (const QString& once : {QStringLiteral("to"), QStringLiteral("rate")}) {
+        if (parser.values(once).size() > 1) {
+            return refuse(QStringLiteral("--%1 is given more than once").arg(once));
+        }
     }
 
     Parsed parsed;
     parsed.plan.list = parser.isSet(list);
     if (parser.isSet(to)) {
         parsed.plan.to = parser.value(to);
+    }
+    if (parser.isSet(rate)) {
+        bool isNumber = false;
+        const qlonglong bytesPerSecond = parser.value(rate).toLongLong(&isNumber);
+        if (!isNumber || bytesPerSecond < 0) {
+            return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
+                              .arg(parser.value(rate)));
+        }
+        parsed.plan.bytesPerSecond = bytesPerSecond;
     }
     QStringList refusals;
     std::map<QString, qsizetype> seen;

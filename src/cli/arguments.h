@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -23,7 +24,8 @@ struct Message {
 
 struct Plan {
     bool list = false;
-    std::optional<QString> to;  // none: the output the window selects at start
+    std::optional<QString> to;                   // none: the output the window selects at start
+    std::optional<std::int64_t> bytesPerSecond;  // none: the port layer's pace; 0: no pacing
     std::vector<Message> messages;
 };
 

@@ -1,20 +1,39 @@
 #include "cli/run.h"
 
 #include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "app/version.h"
 #include "cli/output_choice.h"
+#include "cli/paced_send.h"
 #include "messages/send.h"
 #include "midi/device_rows.h"
 #include "midi/midi_stream.h"
 #include "midi/output_settings.h"
+#include "midi/port_context.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane::cli {
 namespace {
 
-// Nothing is scheduled: each write has left when it returns, so the process may end at once.
-constexpr std::int64_t kImmediateLatencyMs = 0;
+// Without latency nothing is scheduled: each write has left when it returns, and the process may
+// end at once. Only a message too long for the port's buffer needs its bytes time-stamped.
+std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
+    for (const Message& message : plan.messages) {
+        const auto* block = std::get_if<MemoryBlock>(&message.content);
+        if (block == nullptr || pace.BytesPerSecond() == 0) {
+            continue;
+        }
+        for (const auto& one : midi::SplitSysEx(block->Bytes())) {
+            if (std::ssize(one) > pace.BurstBytes()) {
+                return midi::kSendLatencyMs;
+            }
+        }
+    }
+    return 0;
+}
 
 void Print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -40,7 +59,7 @@ int Send(midi::MidiStream& stream, const Message& message) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
         return SendControlChange(stream, *cc);
     }
-    return stream.WriteSysEx(0, std::get<MemoryBlock>(message.content).Bytes(), 0);
+    return SendPaced(stream, std::get<MemoryBlock>(message.content), message.argument);
 }
 
 }  // namespace
@@ -59,8 +78,9 @@ int RunPlan(const Plan& plan) {
         return Fail(choice.status, choice.problem);
     }
     midi::MidiStream stream;
-    const int opened =
-        stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize, kImmediateLatencyMs);
+    stream.SetPacing(plan.bytesPerSecond ? midi::Pace(*plan.bytesPerSecond) : midi::Pace());
+    const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
+                                         LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
         return Fail(kMidiFailed,
                     midi::DeviceRowText(choice.deviceId,
