@@ -50,7 +50,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {{"--cc", "1", "1", "128"}, {}, "--cc 1 1 128: CC value are 0 to 127 only."},
         {{"--dec", "12"}, {}, "--dec 12: Not enough SysEx data in the text field."},
         {{"--hex", "F0 41"}, {}, "--hex F0 41: Nothing was sent: "},
-        {{"--syx", open}, {}, "--syx " + open + ": Nothing was sent: "},
+        {{"--syx", open}, {}, "--syx " + open + ": the file is not complete SysEx"},
         {{"--syx", empty}, {}, "--syx " + empty + ": the file is empty"},
         {{"--syx", dir.path()}, {}, "--syx " + dir.path() + ": the file cannot be read: "},
         {{"--syx", dir.filePath("none")}, {}, ": the file cannot be read: No such file"},
@@ -59,6 +59,9 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {{"--to", "1"}, {}, "kelvane: no message to send"},
         {{"--list", "--cc", "7", "1", "1"}, {}, "kelvane: --list sends nothing"},
     };
+    const QByteArray message = QByteArray("\xF0") + QByteArray(1022, 0x55) + QByteArray("\xF7");
+    const QString big = file("big.syx", message.repeated(1024));  // 1 MiB, sent whole
+    EXPECT_EQ(Sent(ParseArguments({"kelvane", "--syx", big}).plan).size(), 1u << 20);
     for (const auto& [arguments, bytes, err] : cases) {
         const Parsed parsed = ParseArguments(QStringList{"kelvane"} + arguments);
         const std::string what = arguments.join(u' ').toStdString();

@@ -77,12 +77,11 @@ Checked RowOf(const QString& option, const QString& row, MemoryBlock (*bytesOf)(
 
 Checked FileOf(const QString& path) {
     const QString argument = QStringLiteral("--syx ") + path;
-    SyxFile file = ReadSyx(path);
+    const SyxFile file = ReadSyx(path);
     if (!file.problem.isEmpty()) {
         return {{}, argument + QStringLiteral(": ") + file.problem};
     }
-    return SysExOf(argument,
-                   MemoryBlock(std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.end())));
+    return {Message{argument, MemoryBlock({file.bytes.begin(), file.bytes.end()})}, {}};
 }
 
 Checked MessageOf(const QString& option, const QString& value) {

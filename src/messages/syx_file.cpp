@@ -3,6 +3,8 @@
 #include <QFile>
 #include <cstdio>
 
+#include "midi/sysex_check.h"
+
 namespace kelvane {
 namespace {
 
@@ -41,6 +43,13 @@ SyxFile ReadSyx(const QString& path) {
     }
     if (bytes.isEmpty()) {
         return {{}, QStringLiteral("the file is empty")};
+    }
+    const std::span<const std::uint8_t> block(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                              static_cast<std::size_t>(bytes.size()));
+    if (midi::SplitSysEx(block).empty()) {
+        return {{},
+                QStringLiteral("the file is not complete SysEx messages (F0, data bytes "
+                               "00-7F, F7)")};
     }
     return {std::move(bytes), {}};
 }
