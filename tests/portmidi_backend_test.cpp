@@ -5,13 +5,16 @@
 #include <portmidi.h>
 #include <porttime.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "midi/midi_library.h"
 #include "midi/portmidi_backend.h"
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 std::vector<std::string> calls;
 bool timeStarted = false;
 int handle = 0;
@@ -40,6 +43,7 @@ PtError Pt_Start(int resolution, PtCallback*, void*) {
     return ptNoError;
 }
 int Pt_Started() { return timeStarted; }
+PtTimestamp Pt_Time() { return 1000; }
 PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID id, void*, int32_t bufferSize,
                       PmTimeProcPtr, void*, int32_t latency) {
     calls.push_back("Pm_OpenOutput" + Joined({id, bufferSize, latency}));
@@ -54,9 +58,19 @@ PmError Pm_WriteShort(PortMidiStream* stream, PmTimestamp when, int32_t message)
     calls.push_back("Pm_WriteShort" + Joined({stream == &handle, when, message}));
     return pmBadData;
 }
+PmError Pm_Write(PortMidiStream* stream, PmEvent* events, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        calls.push_back("Pm_Write" +
+                        Joined({stream == &handle, events[i].message, events[i].timestamp}));
+    }
+    return pmNoError;
+}
 PmError Pm_WriteSysEx(PortMidiStream* stream, PmTimestamp when, unsigned char* message) {
     calls.push_back("Pm_WriteSysEx" + Joined({stream == &handle, when, message[1]}));
     return pmBufferOverflow;
+}
+void Pm_GetHostErrorText(char* text, unsigned int size) {
+    std::snprintf(text, size, "%s", "Invalid argument");
 }
 }
 
@@ -64,6 +78,9 @@ namespace kelvane::midi {
 namespace {
 
 TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
+    MidiLibrary library;  // the port layer initialises the real backend on first use
+    EXPECT_EQ(MidiLibrary::CountDevices(), 2);
+    calls.erase(calls.begin());
     PortMidiBackend backend;
     EXPECT_EQ(backend.Initialize(), pmHostError);
     EXPECT_EQ(backend.Terminate(), pmBadPtr);
@@ -86,11 +103,22 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
     EXPECT_EQ(backend.WriteShort(stream, 5, 0x7F07B0), pmBadData);
     const std::uint8_t sysex[] = {0xF0, 0x42, 0xF7};
     EXPECT_EQ(backend.WriteSysEx(stream, 6, sysex), pmBufferOverflow);
+    // Pm_WriteSysEx reads to the first F7: any other span would be read past or cut short.
+    for (const auto& bad :
+         {Bytes{0xF0, 0x42}, Bytes{0xF0, 0xF7, 0xF7}, Bytes{0x42, 0xF7}, Bytes{}}) {
+        EXPECT_EQ(backend.WriteSysEx(stream, 6, bad), pmBadData);
+    }
+    EXPECT_EQ(backend.ErrorText(pmHostError), "PortMidi: `Host error': Invalid argument");
+    EXPECT_EQ(backend.ErrorText(pmBadData), Pm_GetErrorText(pmBadData));
+    // Spread over time: four bytes an event, those past the burst at the rate, in bytes/s.
+    const std::uint8_t spread[] = {0xF0, 1, 2, 3, 4, 5, 6, 7, 0xF7};
+    EXPECT_EQ(backend.WriteSysExSpread(stream, spread, 4, 2000), pmNoError);
     EXPECT_EQ(backend.Close(stream), pmNoError);
-    EXPECT_THAT(calls, ::testing::ElementsAre("Initialize", "Terminate", "Pt_Start 1",
-                                              "Pm_OpenOutput 0 10 1", "Pm_OpenOutput 1 10000 100",
-                                              "Pm_WriteShort 1 5 8325040", "Pm_WriteSysEx 1 6 66",
-                                              "Pm_Close 1"));
+    EXPECT_THAT(calls, ::testing::ElementsAre(
+                           "Initialize", "Terminate", "Pt_Start 1", "Pm_OpenOutput 0 10 1",
+                           "Pm_OpenOutput 1 10000 100", "Pm_WriteShort 1 5 8325040",
+                           "Pm_WriteSysEx 1 6 66", "Pm_Write 1 50463216 1000",
+                           "Pm_Write 1 117835012 1000", "Pm_Write 1 247 1002", "Pm_Close 1"));
 }
 
 TEST(PortMidiBackend, SleepsOnTheMonotonicClock) {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <map>
 
+#include "messages/send.h"
 #include "messages/sysex_row.h"
 #include "messages/syx_file.h"
-#include "midi/sysex_check.h"
 
 namespace kelvane::cli {
 namespace {
@@ -35,12 +35,6 @@ QStringList JoinCcValues(const QStringList& arguments) {
     return joined;
 }
 
-QString SysExProblem(const MemoryBlock& block) {
-    return midi::SplitSysEx(block.Bytes()).empty()
-               ? QStringLiteral("Nothing was sent: the bytes are not complete SysEx messages.")
-               : QString();
-}
-
 struct Checked {
     std::optional<Message> message;
     QString refusal;
@@ -59,20 +53,16 @@ Checked ControlChangeOf(const QString& joined) {
     return {Message{argument, built.message}, {}};
 }
 
-Checked SysExOf(const QString& argument, MemoryBlock block) {
-    const QString problem = SysExProblem(block);
-    if (!problem.isEmpty()) {
-        return {{}, argument + QStringLiteral(": ") + problem};
-    }
-    return {Message{argument, std::move(block)}, {}};
-}
-
-Checked RowOf(const QString& option, const QString& row, MemoryBlock (*bytesOf)(QStringView)) {
+Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf)(QStringView)) {
     const QString argument = QStringLiteral("--%1 %2").arg(option, row);
     if (!HasEnoughSysExData(row)) {
         return {{}, argument + QStringLiteral(": ") + QString::fromUtf16(kNotEnoughSysEx)};
     }
-    return SysExOf(argument, bytesOf(row));
+    SysExRowBytes bytes = bytesOf(row);
+    if (!bytes.problem.isEmpty()) {
+        return {{}, argument + QStringLiteral(": ") + NothingSent(bytes.problem)};
+    }
+    return {Message{argument, std::move(bytes.block)}, {}};
 }
 
 Checked FileOf(const QString& path) {
@@ -89,10 +79,10 @@ Checked MessageOf(const QString& option, const QString& value) {
         return ControlChangeOf(value);
     }
     if (option == u"dec") {
-        return RowOf(option, value, DecimalRowBytes);
+        return RowOf(option, value, DecimalSysExBytes);
     }
     if (option == u"hex") {
-        return RowOf(option, value, HexRowBytes);
+        return RowOf(option, value, HexSysExBytes);
     }
     return FileOf(value);
 }

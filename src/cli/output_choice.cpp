@@ -53,17 +53,12 @@ OutputChoice ByName(std::span<const midi::MidiDeviceInfo> devices, const QString
     return {matches.front(), kSent, {}};
 }
 
-// As the window does at start: the last row.
-std::int64_t StartRow(std::span<const midi::MidiDeviceInfo> devices) {
-    return static_cast<std::int64_t>(devices.size()) - 1;
-}
-
 }  // namespace
 
 OutputChoice ChooseOutput(std::span<const midi::MidiDeviceInfo> devices,
                           const std::optional<QString>& to) {
     if (!to) {
-        const std::int64_t row = StartRow(devices);
+        const std::int64_t row = midi::StartRow(devices);
         if (row < 0 || !devices[static_cast<std::size_t>(row)].HasOutput) {
             return Refused(kMidiFailed, QStringLiteral("there is no MIDI output to send to"));
         }

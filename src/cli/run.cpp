@@ -26,7 +26,7 @@ std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
         if (block == nullptr || pace.BytesPerSecond() == 0) {
             continue;
         }
-        for (const auto& one : midi::SplitSysEx(block->Bytes())) {
+        for (const auto& one : midi::CheckSysEx(block->Bytes()).messages) {
             if (std::ssize(one) > pace.BurstBytes()) {
                 return midi::kSendLatencyMs;
             }
@@ -44,8 +44,6 @@ int Fail(int status, const QString& problem) {
     return status;
 }
 
-QString MidiErrorText(int error) { return QStringLiteral("PortMidi error %1").arg(error); }
-
 // Every device in ID order; an ID without a description (PortMidi never has one) has no output.
 std::vector<midi::MidiDeviceInfo> Devices() {
     std::vector<midi::MidiDeviceInfo> devices;
@@ -55,11 +53,13 @@ std::vector<midi::MidiDeviceInfo> Devices() {
     return devices;
 }
 
-int Send(midi::MidiStream& stream, const Message& message) {
+// What became of one message; its PortMidi error is told as the window tells it.
+SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& message) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
-        return SendControlChange(stream, *cc);
+        return SendControlChange(stream, deviceId, {*cc, {}});
     }
-    return SendPaced(stream, std::get<MemoryBlock>(message.content), message.argument);
+    return {
+        {}, SendPaced(stream, std::get<MemoryBlock>(message.content), message.argument), deviceId};
 }
 
 }  // namespace
@@ -82,18 +82,17 @@ int RunPlan(const Plan& plan) {
     const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
                                          LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
-        return Fail(kMidiFailed,
-                    midi::DeviceRowText(choice.deviceId,
-                                        devices[static_cast<std::size_t>(choice.deviceId)]) +
-                        QStringLiteral(": ") + MidiErrorText(opened));
+        return Fail(kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
     }
     for (const Message& message : plan.messages) {
-        const int error = Send(stream, message);
-        if (error != 0) {
-            return Fail(kMidiFailed,
-                        message.argument + QStringLiteral(": ") + MidiErrorText(error));
+        const SendResult result = Send(stream, choice.deviceId, message);
+        if (!result.Sent()) {
+            return Fail(kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
         }
     }
+    // Success is told by ending, so only once what was written has left.
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(midi::PortContext::Instance().MsUntilDrained()));
     return kSent;
 }
 

@@ -1,18 +1,57 @@
 #include "messages/send.h"
 
+#include "midi/device_rows.h"
+#include "midi/midi_error.h"
 #include "midi/output_settings.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane {
 
-int SendControlChange(midi::MidiStream& stream, const ControlChange& message) {
-    midi::MidiEvent event;
-    event.Set(message.status, message.controller, message.value);
-    return stream.Write(event);
+QString SendResult::Text() const {
+    if (!refusal.isEmpty()) {
+        return refusal;
+    }
+    if (error == midi::kNoError) {
+        return {};
+    }
+    const QString device = midi::DeviceRowText(deviceId);
+    const QString what = device.isEmpty() ? QStringLiteral("Could not send: no such MIDI device.")
+                                          : QStringLiteral("Could not send to %1.").arg(device);
+    return what + u'\n' + midi::ErrorText(error);
 }
 
-void SendSysExBlock(midi::MidiStream& stream, std::int64_t deviceId, const MemoryBlock& block) {
-    stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
-    stream.WriteSysEx(0, block.Bytes(), 0);
+QString NothingSent(const QString& reason) {
+    return QStringLiteral("Nothing was sent: ") + reason + u'.';
+}
+
+SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
+                             const ControlChangeBuild& built) {
+    if (!built.refusal.isEmpty()) {
+        return {built.refusal};
+    }
+    midi::MidiEvent event;
+    event.Set(built.message.status, built.message.controller, built.message.value);
+    return {{}, stream.Write(event), deviceId};
+}
+
+SendResult SendSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
+                          const MemoryBlock& block) {
+    const QString problem = midi::CheckSysEx(block.Bytes()).problem;
+    if (!problem.isEmpty()) {
+        return {NothingSent(problem)};
+    }
+    const int opened = stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
+    if (opened != midi::kNoError) {
+        return {{}, opened, deviceId};
+    }
+    return {{}, stream.WriteSysEx(0, block.Bytes(), 0), deviceId};
+}
+
+SendResult SendSysExRow(midi::MidiStream& stream, std::int64_t deviceId, const SysExRowBytes& row) {
+    if (!row.problem.isEmpty()) {
+        return {NothingSent(row.problem)};
+    }
+    return SendSysExBlock(stream, deviceId, row.block);
 }
 
 }  // namespace kelvane

@@ -46,10 +46,9 @@ SyxFile ReadSyx(const QString& path) {
     }
     const std::span<const std::uint8_t> block(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                               static_cast<std::size_t>(bytes.size()));
-    if (midi::SplitSysEx(block).empty()) {
-        return {{},
-                QStringLiteral("the file is not complete SysEx messages (F0, data bytes "
-                               "00-7F, F7)")};
+    const QString problem = midi::CheckSysEx(block).problem;
+    if (!problem.isEmpty()) {
+        return {{}, QStringLiteral("the file is not complete SysEx messages: ") + problem};
     }
     return {std::move(bytes), {}};
 }

@@ -34,6 +34,11 @@ public:
     virtual int WriteSysEx(StreamHandle stream, std::int32_t when,
                            std::span<const std::uint8_t> message) = 0;
 
+    // PortMidi's text for error; for a host error, followed by the host's own text.
+    virtual std::string ErrorText(int error) = 0;
+    // Why the MIDI service itself cannot be reached, or empty when it can. PortMidi cannot tell:
+    // its initialisation succeeds with no service at all.
+    virtual std::string ServiceProblem() = 0;
     // message as WriteSysEx, but with every 4 bytes time-stamped so that the MIDI service's queue
     // sends up to burstBytes at once and the rest at bytesPerSecond (both above 0). The stream
     // must have been opened with a latency above 0, or the time stamps are ignored.

@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
+#include "messages/send.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
-#include "text/memory_block.h"
 
 class QMenuBar;
 
@@ -92,7 +92,9 @@ private:
     void SetDefault(QPushButton& button, bool isDefault);
     void PressDefaultButton();
     // Refuses a row that is too short with a message; otherwise opens and writes its bytes.
-    void SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView));
+    void SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView));
+    // A send that did not send says why; success stays silent.
+    void Tell(const SendResult& result);
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;

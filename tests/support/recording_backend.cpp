@@ -109,6 +109,11 @@ int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& 
     return Record("WriteSysEx", stream, when, message);
 }
 
+std::string RecordingBackend::ErrorText(int error) {
+    const std::string text = "PortMidi error " + std::to_string(error);
+    return error == midi::kHostError && !hostErrorText.empty() ? text + ": " + hostErrorText : text;
+}
+
 void RecordingBackend::SleepMs(std::int64_t ms) {
     calls.push_back("Sleep " + std::to_string(ms));
     nowMs += ms;
