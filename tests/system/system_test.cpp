@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "beside.h"
+#include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
@@ -105,6 +106,58 @@ TEST_F(RealMidi, WritingAfterTheTargetVanishedFailsCleanly) {
     ASSERT_EQ(stream.OpenOutput(*OutputNamed("VirMIDI 0-0"), 10000, 1), 0);
     EXPECT_EQ(WriteCc(stream, 0xB0, 4, 4), 0);
     EXPECT_EQ(reader.Bytes(3), "B0 04 04");
+}
+
+// The command line, as a script would run it: what reaches the port, or nothing and why.
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+Ran Kelvane(const std::string& arguments) {
+    const std::string out = "/tmp/kelvane.out", err = "/tmp/kelvane.err";
+    const int status = std::system(
+        (KELVANE_PROGRAM " " + arguments + " </tmp/k.syx >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+}
+
+TEST_F(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
+    RawReader reader(2), other(3);
+    const std::string number = std::to_string(*OutputNamed("VirMIDI 0-2"));
+    std::string input, rows;
+    for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
+        const auto info = MidiLibrary::DeviceInfo(id);
+        input = info->HasOutput ? input : std::to_string(id);
+        rows += midi::DeviceRowText(id, *info).toStdString() + "\n";
+    }
+    std::ofstream("/tmp/k.syx") << "\xF0\x41\x10\xF7\xF0\xF7";
+    const struct {
+        std::string arguments, bytes;  // what reaches the port
+        int status;
+        std::string err;  // part of standard error
+    } cases[] = {
+        {"--to 'virmidi 0-2' --cc 7 1 100", "B0 07 64", 0, ""},
+        {"--to " + number + " --hex 'f0 7e 7f 06 01 f7' --dec '240 1 247' --cc 0 16 127",
+         "F0 7E 7F 06 01 F7 F0 01 F7 BF 00 7F", 0, ""},
+        {"--to '#" + number + "' --syx /tmp/k.syx --rate 0", "F0 41 10 F7 F0 F7", 0, ""},
+        {"--syx - --to 0-2", "F0 41 10 F7 F0 F7", 0, ""},
+        {"--to " + number + " --cc 7 1 100 --hex 'F0 41'", "", 2, "--hex F0 41: "},
+        {"--to virmidi --cc 7 1 1", "", 2, "more than one output:\n#"},
+        {"--to " + input + " --cc 7 1 1", "", 2, "is not an output"},
+        {"--to 'no such synth' --cc 7 1 1", "", 1, "no MIDI output"},
+    };
+    std::string before;
+    for (const auto& [arguments, bytes, status, err] : cases) {
+        const Ran ran = Kelvane(arguments);
+        const std::string all = reader.Bytes((before.size() + bytes.size() + 2) / 3, 2s);
+        EXPECT_EQ(ran.status, status) << arguments << ": " << ran.err;
+        EXPECT_NE(ran.err.find(err), std::string::npos) << ran.err;
+        EXPECT_EQ(all.substr(std::min(all.size(), before.size() + !before.empty())), bytes)
+            << arguments;
+        before = all;
+    }
+    EXPECT_EQ(other.Output(), "");
+    EXPECT_EQ(Kelvane("--list").out, rows);
 }
 
 // The window's own paths, offscreen.
