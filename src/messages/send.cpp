@@ -10,9 +10,11 @@ int SendControlChange(midi::MidiStream& stream, const ControlChange& message) {
     return stream.Write(event);
 }
 
-void SendSysExBlock(midi::MidiStream& stream, std::int64_t deviceId, const MemoryBlock& block) {
+midi::PacedSender* PrepareSysExSend(midi::MidiStream& stream, std::int64_t deviceId,
+                                    const MemoryBlock& block, QObject* parent) {
     stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
-    stream.WriteSysEx(0, block.Bytes(), 0);
+    const std::span<const std::uint8_t> bytes = block.Bytes();
+    return new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, parent);
 }
 
 }  // namespace kelvane

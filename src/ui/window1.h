@@ -15,7 +15,9 @@
 
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "midi/paced_sender.h"
 #include "text/memory_block.h"
+#include "ui/send_progress_dialog.h"
 
 class QMenuBar;
 
@@ -58,6 +60,8 @@ public:
 
     // Menu items of the window's menu bar, looked up by name.
     QAction& MenuItem(const QString& name) const;
+    // The dialog of the SysEx send under way, if any.
+    SendProgressDialog* SendProgress() const { return progress_; }
 
     void Slider1_ValueChanged(QSlider& control);
     void SendCC_Action(QPushButton& control);
@@ -75,6 +79,9 @@ public:
     void GetMIDIWorld();
     void SendSysExDataHex();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     template <typename Control>
     Control& Find(const char* name) const;
@@ -83,13 +90,22 @@ private:
     void Open();
     void SetDefault(QPushButton& button, bool isDefault);
     void PressDefaultButton();
-    // Refuses a row that is too short with a message; otherwise opens and writes its bytes.
+    // Refuses a row that is too short with a message; otherwise opens and sends its bytes, paced,
+    // with a progress dialog while that takes time.
     void SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView));
+    void SendProgress_Send();
+    void Sending_Progressed(const midi::SendProgress& progress);
+    void Sending_Finished(const midi::SendProgress& progress);
+    // Stops a send under way after the message that is going out.
+    void StopSending();
+    void Search();
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;
     // Buttons carrying Default, the most recently made default last.
     std::vector<QPointer<QPushButton>> defaults_;
+    QPointer<midi::PacedSender> sending_;
+    QPointer<SendProgressDialog> progress_;
 };
 
 }  // namespace kelvane
