@@ -4,10 +4,13 @@
 //   <CLOCK_MONOTONIC nanoseconds> <bytes in hex>
 //
 //   kelvane_midi_receiver NAME OUTPUT [SOURCE-CLIENT:PORT]
+//
+// A NAME ending in "default-pool" keeps ALSA's default input pool, as most programs do.
 #include <alsa/asoundlib.h>
 
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -44,7 +47,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     snd_seq_set_client_name(seq, argv[1]);
-    snd_seq_set_client_pool_input(seq, kInputPool);
+    if (!std::string_view(argv[1]).ends_with("default-pool")) {
+        snd_seq_set_client_pool_input(seq, kInputPool);
+    }
     const int port = snd_seq_create_simple_port(
         seq, argv[1], SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);

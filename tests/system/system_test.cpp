@@ -9,10 +9,14 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "midi/device_rows.h"
@@ -315,6 +319,117 @@ TEST_F(RealWindow, RescanSeesClientsComeAndGo) {
     late.reset();
     window.PushButtonSearch().click();
     EXPECT_FALSE(rows().contains(QStringLiteral("kelvane-late")));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(RealWindow, AControlChangeRightBeforeAnotherChoiceArrives) {
+    Receiver first("kelvane-cc-a");
+    Receiver second("kelvane-cc-b");
+    Window1 window;
+    window.PushButtonSearch().click();
+    window.SendCC().setEnabled(true);
+    for (int i = 0; i < 20; ++i) {
+        Choose(window, i % 2 == 0 ? "kelvane-cc-a" : "kelvane-cc-b");
+        window.SendCC().click();
+    }
+    Choose(window, "kelvane-cc-a");
+    EXPECT_EQ(first.WaitForBytes(30), second.WaitForBytes(30));
+    EXPECT_EQ(first.Bytes().size(), 10 * 9 - 1u);
+}
+
+// A port draining at MIDI cable speed: a VirMIDI raw device read at 3000 bytes/s.
+class SlowPort {
+public:
+    explicit SlowPort(int device) : file_("/run/slow-port-" + std::to_string(device)) {
+        const std::string line =
+            "exec pv -q -L 3000 -B 64 /dev/snd/midiC0D" + std::to_string(device) + " >" + file_;
+        const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
+        posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
+        std::this_thread::sleep_for(500ms);
+    }
+    ~SlowPort() {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        std::remove(file_.c_str());
+    }
+    std::vector<unsigned char> Bytes(std::size_t atLeast) const {
+        for (int wait = 0; wait < 100 && std::filesystem::file_size(file_) < atLeast; ++wait) {
+            QTest::qWait(100);
+        }
+        std::ifstream in(file_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+private:
+    std::string file_;
+    pid_t pid_ = -1;
+};
+
+// count messages of size bytes, and the same as a hex row.
+std::pair<std::vector<unsigned char>, QString> Messages(int count, int size) {
+    std::vector<unsigned char> block;
+    QStringList row;
+    for (int m = 0; m < count; ++m) {
+        for (int i = 0; i < size; ++i) {
+            block.push_back(i == 0 ? 0xF0 : i == size - 1 ? 0xF7 : (m + i) % 128);
+            row << QString::number(block.back(), 16);
+        }
+    }
+    return {block, row.join(u' ')};
+}
+
+// Sends the messages from the hex field, cancelled after cancelAfter; prints the time it took.
+void SendHexRow(Window1& window, const std::pair<std::vector<unsigned char>, QString>& messages,
+                std::chrono::milliseconds cancelAfter = 60s) {
+    window.SysExFieldHex().setText(messages.second);
+    const auto start = std::chrono::steady_clock::now();
+    window.SendSysExHex().click();
+    while (window.SendProgress() != nullptr) {
+        if (std::chrono::steady_clock::now() - start > cancelAfter) {
+            window.SendProgress()->CancelButton().click();
+        }
+        QTest::qWait(20);
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double wire = static_cast<double>(messages.first.size()) / 3125;
+    std::printf("%zu bytes: %.2f s, %.3f x the wire time\n", messages.first.size(), took.count(),
+                took.count() / wire);
+}
+
+TEST_F(RealWindow, LongSysExArrivesWholeAtSlowPortsAndSmallPoolsAndCancelKeepsWholeMessages) {
+    SlowPort slow(0);
+    Receiver pool("kelvane-default-pool");
+    Window1 window;
+    window.PushButtonSearch().click();
+    Choose(window, "VirMIDI 0-0");
+    std::vector<unsigned char> all;
+    for (const auto& [count, size] : {std::pair(64, 256), {256, 256}, {1, 8 * 1024}}) {
+        const auto sent = Messages(count, size);
+        SendHexRow(window, sent);
+        all.insert(all.end(), sent.first.begin(), sent.first.end());
+        const auto got = slow.Bytes(all.size());
+        EXPECT_TRUE(got == all)
+            << count << " x " << size << ": " << got.size() << " of " << all.size()
+            << ", the first wrong at "
+            << std::mismatch(got.begin(), got.end(), all.begin(), all.end()).first - got.begin();
+    }
+    const auto sent = Messages(256, 256);
+    Choose(window, "kelvane-default-pool");
+    SendHexRow(window, sent);
+    EXPECT_EQ(pool.WaitForBytes(sent.first.size(), 10s), Hex(sent.first));
+
+    SlowPort cancelled(1);
+    Choose(window, "VirMIDI 0-1");
+    SendHexRow(window, Messages(64, 256), 2s);
+    window.CCnumber().setText(QStringLiteral("7"));
+    window.SendCC().click();
+    QTest::qWait(2500);
+    const auto got = cancelled.Bytes(0);
+    ASSERT_GE(got.size(), 3u);
+    const std::size_t sysex = got.size() - 3;
+    EXPECT_TRUE(sysex % 256 == 0 && sysex > 4096 && sysex < 16384) << sysex;
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + sysex, sent.first.begin()));
+    EXPECT_EQ(Hex({got.end() - 3, got.end()}), "B0 07 7F");
     EXPECT_TRUE(messages.isEmpty());
 }
 
