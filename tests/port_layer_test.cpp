@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <QByteArray>
 
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
@@ -13,9 +13,13 @@ namespace kelvane::midi {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::Output;
-using Bytes = std::vector<std::uint8_t>;
+
+// "F0 7E F7" as bytes.
+std::vector<std::uint8_t> Block(const char* hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    return {bytes.begin(), bytes.end()};
+}
 
 int WriteCc(MidiStream& stream, std::int64_t status, std::int64_t data1, std::int64_t data2) {
     MidiEvent event;
@@ -28,21 +32,21 @@ protected:
     PortLayer() {
         backend->devices = {testing::Input("Keys"), Output("Synth A"), Output("Synth B")};
         library.emplace();
+        stream.emplace();
+        stream->OpenOutput(1, 10000, 1);
         backend->calls.clear();
     }
-    ~PortLayer() override { EXPECT_THAT(backend->misuse, IsEmpty()); }
+    ~PortLayer() override { EXPECT_THAT(backend->misuse, ::testing::IsEmpty()); }
 
     testing::ScopedRecordingBackend backend;
     std::optional<MidiLibrary> library;
+    std::optional<MidiStream> stream;
 };
 
 TEST_F(PortLayer, ListsTheDevicesSeenAtInitialisation) {
     EXPECT_EQ(MidiLibrary::CountDevices(), 3);
-    const auto synth = MidiLibrary::DeviceInfo(1);
-    ASSERT_TRUE(synth);
-    EXPECT_EQ(synth->Name, "Synth A");
-    EXPECT_TRUE(synth->HasOutput);
-    EXPECT_FALSE(MidiLibrary::DeviceInfo(0)->HasOutput);
+    EXPECT_EQ(MidiLibrary::DeviceInfo(1)->Name, "Synth A");
+    EXPECT_TRUE(MidiLibrary::DeviceInfo(1)->HasOutput && !MidiLibrary::DeviceInfo(0)->HasOutput);
     for (const std::int64_t outside : {std::int64_t{-1}, std::int64_t{3}, INT64_MAX, INT64_MIN}) {
         EXPECT_FALSE(MidiLibrary::DeviceInfo(outside)) << outside;
     }
@@ -53,147 +57,115 @@ TEST_F(PortLayer, ListsTheDevicesSeenAtInitialisation) {
 }
 
 TEST_F(PortLayer, ReopensOnlyWhenSomethingChanged) {
-    MidiStream stream;
-    for (const auto& [device, latency] : {std::pair{1, 1}, {1, 1}, {1, 100}, {2, 100}}) {
-        EXPECT_EQ(stream.OpenOutput(device, 10000, latency), kNoError);
+    for (const auto& [device, latency] : {std::pair{1, 1}, {1, 100}, {1, 100}, {2, 100}}) {
+        EXPECT_EQ(stream->OpenOutput(device, 10000, latency), kNoError);
     }
-    EXPECT_THAT(backend->calls,
-                ElementsAre("OpenOutput 1 10000 1", "Close 1", "OpenOutput 1 10000 100", "Close 1",
-                            "OpenOutput 2 10000 100"));
+    EXPECT_THAT(backend->calls, ElementsAre("Close 1", "OpenOutput 1 10000 100", "Close 1",
+                                            "OpenOutput 2 10000 100"));
 }
 
 TEST_F(PortLayer, AFailedOpenLeavesNothingOpen) {
     backend->failingOpens = {2};
     for (const std::int64_t device : {std::int64_t{0}, std::int64_t{2}, std::int64_t{-1},
                                       std::int64_t{3}, std::int64_t{1} << 40}) {
-        MidiStream stream;
-        ASSERT_EQ(stream.OpenOutput(1, 10000, 1), kNoError);
-        EXPECT_NE(stream.OpenOutput(device, 10000, 1), kNoError) << device;
-        EXPECT_FALSE(stream.IsOpen());
-        EXPECT_EQ(WriteCc(stream, 0xB0, 7, 127), kBadPtr);
-        EXPECT_EQ(stream.WriteSysEx(0, Bytes{0xF0, 0xF7}, 0), kBadPtr);
+        ASSERT_EQ(stream->OpenOutput(1, 10000, 1), kNoError);
+        EXPECT_NE(stream->OpenOutput(device, 10000, 1), kNoError) << device;
+        EXPECT_FALSE(stream->IsOpen());
+        EXPECT_EQ(WriteCc(*stream, 0xB0, 7, 127), kBadPtr);
+        EXPECT_EQ(stream->WriteSysEx(0, Block("F0 F7"), 0), kBadPtr);
     }
-    EXPECT_THAT(backend->Writes(), IsEmpty());
+    EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
 }
 
 // PortMidi drops what is still scheduled when its stream closes; nobody waits for it here.
 TEST_F(PortLayer, ClosingLeavesScheduledOutputTimeToLeave) {
-    const struct {
-        std::int64_t latency, elapsed, left;
-    } cases[] = {{100, 30, 95}, {1, 0, 26}, {1, 26, 0}, {0, 0, 0}};
+    const std::int64_t cases[][3] = {{100, 30, 95}, {1, 0, 26}, {1, 26, 0}, {0, 0, 0}};
     for (const auto& [latency, elapsed, left] : cases) {
         {
-            MidiStream stream;
-            stream.OpenOutput(1, 10000, latency);
+            MidiStream other;
+            other.OpenOutput(2, 10000, latency);
             backend->calls.clear();
-            WriteCc(stream, 0xB0, 7, 127);
+            WriteCc(other, 0xB0, 7, 127);
             backend->nowMs += elapsed;
         }
         EXPECT_EQ(PortContext::Instance().MsUntilDrained(), left);
         EXPECT_EQ(backend->calls.size(), left > 0 ? 1u : 2u) << latency << " " << elapsed;
         backend->nowMs += left;
         PortContext::Instance().CloseDue();
-        EXPECT_THAT(backend->calls, ElementsAre("WriteShort 1 0 B0 07 7F", "Close 1"));
+        EXPECT_THAT(backend->calls, ElementsAre("WriteShort 2 0 B0 07 7F", "Close 2"));
     }
 }
 
 TEST_F(PortLayer, ReopeningNeverWaitsYetDropsNothingScheduled) {
-    MidiStream stream;
-    stream.OpenOutput(1, 10000, 100);
-    WriteCc(stream, 0xB0, 7, 127);     // leaves PortMidi by 1125
-    stream.OpenOutput(2, 10000, 100);  // 1 stays open until then...
-    stream.OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
-    WriteCc(stream, 0xB0, 7, 127);
+    stream->OpenOutput(1, 10000, 100);
+    WriteCc(*stream, 0xB0, 7, 127);     // leaves PortMidi by 1125
+    stream->OpenOutput(2, 10000, 100);  // 1 stays open until then...
+    stream->OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
+    WriteCc(*stream, 0xB0, 7, 127);
     backend->nowMs += 200;
-    stream.OpenOutput(1, 10000, 1);  // drained: now the new latency
-    WriteCc(stream, 0xB0, 7, 127);   // leaves by 1226
-    stream.OpenOutput(2, 10000, 100);
+    stream->OpenOutput(1, 10000, 1);  // drained: now the new latency
+    WriteCc(*stream, 0xB0, 7, 127);   // leaves by 1226
+    stream->OpenOutput(2, 10000, 100);
     backend->nowMs += 25;
     PortContext::Instance().CloseDue();
     backend->nowMs += 1;
     PortContext::Instance().CloseDue();
-    WriteCc(stream, 0xB0, 7, 127);
+    WriteCc(*stream, 0xB0, 7, 127);
     EXPECT_EQ(PortContext::Instance().MsUntilDrained(), 125);
     MidiLibrary::ReInitialize();  // a rescan does wait
-    EXPECT_THAT(
-        backend->calls,
-        ElementsAre("OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100",
-                    "Close 2", "WriteShort 1 0 B0 07 7F", "Close 1", "OpenOutput 1 10000 1",
-                    "WriteShort 1 0 B0 07 7F", "OpenOutput 2 10000 100", "Close 1",
-                    "WriteShort 2 0 B0 07 7F", "Sleep 125", "Close 2", "Terminate", "Initialize"));
+    EXPECT_THAT(backend->calls,
+                ElementsAre("Close 1", "OpenOutput 1 10000 100", "WriteShort 1 0 B0 07 7F",
+                            "OpenOutput 2 10000 100", "Close 2", "WriteShort 1 0 B0 07 7F",
+                            "Close 1", "OpenOutput 1 10000 1", "WriteShort 1 0 B0 07 7F",
+                            "OpenOutput 2 10000 100", "Close 1", "WriteShort 2 0 B0 07 7F",
+                            "Sleep 125", "Close 2", "Terminate", "Initialize"));
 }
 
 TEST_F(PortLayer, ReInitialiseClosesLiveStreamsAndLetsThemOpenAgain) {
-    MidiStream stream;
-    stream.OpenOutput(1, 10000, 1);
-    backend->calls.clear();
     backend->initializeResult = kHostError;
     EXPECT_EQ(MidiLibrary::ReInitialize(), kHostError);
-    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_FALSE(stream->IsOpen());
     backend->initializeResult = 0;
     EXPECT_EQ(MidiLibrary::ReInitialize(), 0);
-    EXPECT_EQ(stream.OpenOutput(1, 10000, 1), kNoError);
-    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), kNoError);
+    EXPECT_EQ(stream->OpenOutput(1, 10000, 1), kNoError);
+    EXPECT_EQ(WriteCc(*stream, 0xB0, 7, 1), kNoError);
     EXPECT_THAT(backend->calls,
                 ElementsAre("Close 1", "Terminate", "Initialize", "Terminate", "Initialize",
                             "OpenOutput 1 10000 1", "WriteShort 1 0 B0 07 01"));
 }
 
 TEST_F(PortLayer, WriteRefusesWhatIsNoShortMessage) {
-    MidiStream stream;
-    stream.OpenOutput(1, 10000, 1);
-    const struct {
-        std::int64_t status, data1, data2;
-        int expected;
-    } cases[] = {
+    const std::int64_t cases[][4] = {
         {0xB0, 7, 127, kNoError}, {0x80, 0, 0, kNoError},   {0xFF, 0x7F, 0, kNoError},
         {0x7F, 7, 127, kBadData}, {0x100, 7, 1, kBadData},  {-25, 7, 1, kBadData},
         {0xB0, 128, 1, kBadData}, {0xB0, 7, 128, kBadData}, {0xB0, -1, 7, kBadData},
-        {0xB0, 7, -1, kBadData},  {0xF0, 1, 2, kBadData},   {0xF7, 0, 0, kBadData},
-    };
+        {0xB0, 7, -1, kBadData},  {0xF0, 1, 2, kBadData},   {0xF7, 0, 0, kBadData}};
     for (const auto& [status, data1, data2, expected] : cases) {
-        EXPECT_EQ(WriteCc(stream, status, data1, data2), expected) << status << " " << data1;
+        EXPECT_EQ(WriteCc(*stream, status, data1, data2), expected) << status << " " << data1;
     }
     EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 0 B0 07 7F", "WriteShort 1 0 80 00 00",
                                                "WriteShort 1 0 FF 7F 00"));
 }
 
 TEST_F(PortLayer, WriteSysExSendsWholeMessagesOrNothing) {
-    MidiStream stream;
-    stream.OpenOutput(1, 10000, 1);
-    const struct {
-        Bytes block;
-        std::int64_t offset;
-    } refused[] = {
-        {{}, 0},
-        {{0xF0, 0x7E, 0xF7}, 3},  // nothing after the offset
-        {{0xF0, 0x7E, 0xF7}, 4},
-        {{0xF0, 0x7E, 0xF7}, -1},
-        {{0xF0, 0x7E, 0xF7}, 1},                    // inside the message
-        {{0xF0, 0x7E}, 0},                          // no F7
-        {{0x7E, 0xF7}, 0},                          // no F0
-        {{0xF0, 0x41, 0x90, 0x42, 0x12, 0xF7}, 0},  // a note-on inside
-        {{0xF0, 0x01, 0xF7, 0x02}, 0},              // data after the end
-        {{0xF0, 0x01, 0xF0, 0x02, 0xF7}, 0},        // a start inside
-        {{0xF0, 0x01, 0xF7, 0xF0}, 0},              // a second message cut short
-    };
-    for (const auto& [block, offset] : refused) {
-        EXPECT_EQ(stream.WriteSysEx(0, block, offset), kBadData);
+    // No F7, no F0, a note-on inside, data after the end, a start inside, a second one cut short.
+    for (const char* refused : {"", "F0 7E", "7E F7", "F0 41 90 42 F7", "F0 01 F7 02",
+                                "F0 01 F0 02 F7", "F0 01 F7 F0", "F7", "F0"}) {
+        EXPECT_EQ(stream->WriteSysEx(0, Block(refused), 0), kBadData) << refused;
     }
-    EXPECT_THAT(backend->Writes(), IsEmpty());
-
-    const Bytes block = {0x00, 0xF0, 0x7E, 0xF7, 0xF0, 0xF7, 0xF0, 0x7F, 0xF7};
-    EXPECT_EQ(stream.WriteSysEx(0, block, 1), kNoError);
+    for (const std::int64_t offset : {-1, 1, 3, 4}) {  // before, inside, at and past the end
+        EXPECT_EQ(stream->WriteSysEx(0, Block("F0 7E F7"), offset), kBadData) << offset;
+    }
+    EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
+    EXPECT_EQ(stream->WriteSysEx(0, Block("00 F0 7E F7 F0 F7 F0 7F F7"), 1), kNoError);
     EXPECT_THAT(backend->Writes(), ElementsAre("WriteSysEx 1 0 F0 7E F7", "WriteSysEx 1 0 F0 F7",
                                                "WriteSysEx 1 0 F0 7F F7"));
 }
 
 TEST_F(PortLayer, AFailedSysExWriteStopsTheBlockAndTheNextSendWorks) {
-    MidiStream stream;
-    stream.OpenOutput(1, 10000, 1);
     backend->failingWrites = 1;
-    EXPECT_EQ(stream.WriteSysEx(0, Bytes{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}, 0), kHostError);
-    EXPECT_EQ(stream.WriteSysEx(0, Bytes{0xF0, 0x03, 0xF7}, 0), kNoError);
+    EXPECT_EQ(stream->WriteSysEx(0, Block("F0 01 F7 F0 02 F7"), 0), kHostError);
+    EXPECT_EQ(stream->WriteSysEx(0, Block("F0 03 F7"), 0), kNoError);
     EXPECT_THAT(backend->Writes(),
                 ElementsAre("WriteSysEx 1 0 F0 01 F7", "WriteSysEx 1 0 F0 03 F7"));
 }

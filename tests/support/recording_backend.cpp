@@ -1,7 +1,7 @@
 #include "support/recording_backend.h"
 
+#include <QByteArray>
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "midi/midi_error.h"
@@ -10,13 +10,8 @@
 namespace kelvane::testing {
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    for (const std::uint8_t byte : bytes) {
-        char piece[4];
-        std::snprintf(piece, sizeof piece, " %02X", byte);
-        out += piece;
-    }
-    return out;
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    return data.isEmpty() ? "" : " " + data.toHex(' ').toUpper().toStdString();
 }
 
 std::vector<std::string> RecordingBackend::Writes() const {
@@ -63,25 +58,24 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
     return midi::kNoError;
 }
 
-int RecordingBackend::Record(const std::string& call, midi::StreamHandle stream,
-                             const std::string& rest) {
+int RecordingBackend::Record(const char* call, midi::StreamHandle stream, const std::string& when,
+                             std::span<const std::uint8_t> bytes) {
     const auto found = open_.find(stream);
-    if (found == open_.end()) {
-        misuse.push_back(call + " on a dead handle");
+    const bool write = call[0] == 'W';
+    std::string line = call + (" " + std::to_string(found == open_.end() ? -1 : found->second));
+    if (write) {
+        line += " " + when + HexBytes(bytes);
     }
-    calls.push_back(call + " " + std::to_string(found == open_.end() ? -1 : found->second) + rest);
+    calls.push_back(line);
     if (found == open_.end()) {
+        misuse.push_back(line + " on a dead handle");
         return midi::kBadPtr;
     }
-    if (call.starts_with("Write") && failingWrites > 0) {
-        --failingWrites;
-        return midi::kHostError;
-    }
-    return midi::kNoError;
+    return write && failingWrites-- > 0 ? midi::kHostError : midi::kNoError;
 }
 
 int RecordingBackend::Close(midi::StreamHandle stream) {
-    const int result = Record("Close", stream, "");
+    const int result = Record("Close", stream, "", {});
     open_.erase(stream);
     return result;
 }
@@ -91,7 +85,7 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
     const std::uint8_t bytes[] = {static_cast<std::uint8_t>(message),
                                   static_cast<std::uint8_t>(message >> 8),
                                   static_cast<std::uint8_t>(message >> 16)};
-    return Record("WriteShort", stream, " " + std::to_string(when) + HexBytes(bytes));
+    return Record("WriteShort", stream, std::to_string(when), bytes);
 }
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
@@ -108,11 +102,11 @@ int RecordingBackend::WriteSysExSpread(midi::StreamHandle stream,
 int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& when,
                                   std::span<const std::uint8_t> message) {
     // PortMidi reads up to the first F7: anything else would be read past or cut.
-    const auto end = std::find(message.begin(), message.end(), 0xF7);
-    if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {
+    if (message.empty() || message.front() != 0xF0 ||
+        std::find(message.begin(), message.end(), 0xF7) + 1 != message.end()) {
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
-    return Record("WriteSysEx", stream, " " + when + HexBytes(message));
+    return Record("WriteSysEx", stream, when, message);
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {

@@ -48,7 +48,8 @@ public:
     void SleepMs(std::int64_t ms) override;
 
 private:
-    int Record(const std::string& call, midi::StreamHandle stream, const std::string& rest);
+    int Record(const char* call, midi::StreamHandle stream, const std::string& when,
+               std::span<const std::uint8_t> bytes);
     int RecordSysEx(midi::StreamHandle stream, const std::string& when,
                     std::span<const std::uint8_t> message);
 
