@@ -15,10 +15,6 @@ public:
     // below the cable's 3125 bytes/s so that a port draining at 3000 bytes/s still gets it all.
     static constexpr std::int64_t kBurstBytes = 4096;
     static constexpr std::int64_t kBytesPerSecond = 2900;
-    // The longest single message the MIDI service is given ahead, its bytes time-stamped at the
-    // pace. ALSA holds what is scheduled in the sender's pool of 500 cells of 28 bytes: from
-    // about 11 KiB on, the pool may fill, PortMidi's call blocks and data arrives out of order.
-    static constexpr std::int64_t kSpreadBytes = 8 * 1024;
 
     explicit Pace(std::int64_t bytesPerSecond = kBytesPerSecond,
                   std::int64_t burstBytes = kBurstBytes);

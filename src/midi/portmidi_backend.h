@@ -17,8 +17,6 @@ public:
     int WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
-    int WriteSysExSpread(StreamHandle stream, std::span<const std::uint8_t> message,
-                         std::int64_t burstBytes, std::int64_t bytesPerSecond) override;
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
 };

@@ -254,7 +254,7 @@ void Window1::SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringVie
     connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
     if (sending_->Send().HasUnpaceableMessage()) {
         progress_ = new SendProgressDialog(this);
-        progress_->ShowWarning(UnpaceableWarningText(midi::Pace::kSpreadBytes));
+        progress_->ShowWarning(UnpaceableWarningText(s->Pacing().BurstBytes()));
         progress_->ShowProgress(sending_->Send().Progress());
         connect(progress_, &SendProgressDialog::SendPressed, this, &Window1::SendProgress_Send);
         connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);

@@ -14,8 +14,7 @@ namespace kelvane::testing {
 // and records every call as a line:
 //   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
 //   "WriteSysEx 1 0 F0 7E F7", "Sleep 26"
-// where the number after a stream call is the device the stream is open on, and the time stamp
-// of a SysEx spread over time is "~".
+// where the number after a stream call is the device the stream is open on.
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
@@ -42,16 +41,12 @@ public:
     int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
-    int WriteSysExSpread(midi::StreamHandle stream, std::span<const std::uint8_t> message,
-                         std::int64_t burstBytes, std::int64_t bytesPerSecond) override;
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
 private:
     int Record(const char* call, midi::StreamHandle stream, const std::string& when,
                std::span<const std::uint8_t> bytes);
-    int RecordSysEx(midi::StreamHandle stream, const std::string& when,
-                    std::span<const std::uint8_t> message);
 
     std::vector<midi::DeviceRecord> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device

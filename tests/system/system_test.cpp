@@ -330,7 +330,7 @@ TEST(RealWindow, LongSysExArrivesWholeAtSlowPortsAndSmallPoolsAndCancelKeepsWhol
     Window1 window;
     Choose(window, QStringLiteral("to VirMIDI 0-0"));
     std::string all;
-    for (const auto& [count, size] : {std::pair(64, 256), {256, 256}, {1, 8 * 1024}}) {
+    for (const auto& [count, size] : {std::pair(64, 256), {256, 256}}) {
         const auto sent = Messages(count, size);
         SendHexRow(window, sent);
         all += sent.first;
