@@ -71,7 +71,6 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
                 if (progress.finished) {
                     break;
                 }
-                EXPECT_LE(progress.msLeft, expectedMs + 100);
                 backend->nowMs += progress.nextInMs;
             }
             backend->nowMs += 100;
@@ -101,7 +100,9 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
 
 TEST_F(Pacing, CancelStopsBetweenMessagesAndRefusalsSendNothing) {
     PacedSysEx send(stream, Messages(64, 256));
-    EXPECT_EQ(send.Step().sentBytes, 4096);
+    const SendProgress first = send.Step();
+    EXPECT_EQ(first.sentBytes, 4096);
+    EXPECT_NEAR(first.msLeft, (16384 - 4096) * 1000 / 2900, 5);
     backend->nowMs += 1000;
     EXPECT_EQ(send.Step().sentBytes, 4096 + 11 * 256);
     send.Cancel();
