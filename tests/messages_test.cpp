@@ -9,6 +9,13 @@
 namespace kelvane {
 namespace {
 
+QString Hex(const MemoryBlock& block) {
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(block.Bytes().data()), qsizetype(block.Size()))
+            .toHex(' ')
+            .toUpper());
+}
+
 TEST(ControlChange, BuildsTheMessageOrRefuses) {
     const QString number = QString::fromUtf16(kCcNumberRefusal);
     const QString channel = QString::fromUtf16(kCcChannelRefusal);
@@ -39,12 +46,6 @@ TEST(ControlChange, BuildsTheMessageOrRefuses) {
 }
 
 TEST(SysExRows, OneBytePerTokenInEitherField) {
-    const auto hex = [](const MemoryBlock& block) {
-        return QByteArray(reinterpret_cast<const char*>(block.Bytes().data()),
-                          qsizetype(block.Size()))
-            .toHex(' ')
-            .toUpper();
-    };
     // row, its mirror, what the decimal and the hex field send for it
     const char* cases[][4] = {
         {"240 126 9 247", "F0 7E 9 F7", "F0 7E 09 F7", "40 26 09 47"},
@@ -58,8 +59,8 @@ TEST(SysExRows, OneBytePerTokenInEitherField) {
         {"7FFFFFFFFFFFFFF7 FFFFFFFFFFFFFFFF", "7 0", "07 00", "00 00"}};
     for (const auto& [row, mirror, decimal, hexBytes] : cases) {
         EXPECT_EQ(HexMirror(QString::fromLatin1(row)), QString::fromLatin1(mirror)) << row;
-        EXPECT_EQ(hex(DecimalRowBytes(QString::fromLatin1(row))), decimal) << row;
-        EXPECT_EQ(hex(HexRowBytes(QString::fromLatin1(row))), hexBytes) << row;
+        EXPECT_EQ(Hex(DecimalRowBytes(QString::fromLatin1(row))), decimal) << row;
+        EXPECT_EQ(Hex(HexRowBytes(QString::fromLatin1(row))), hexBytes) << row;
     }
 }
 
@@ -74,6 +75,28 @@ TEST(SysExRows, TheHexPathReadsTheMirrorBackToTheDecimalBytes) {
             row += (i > 0 ? " " : "") + QString::number(bits == 0 ? 0 : random() >> (64 - bits));
         }
         ASSERT_EQ(HexRowBytes(HexMirror(row)), DecimalRowBytes(row)) << row.toStdString();
+    }
+}
+
+// What a send of the row does: the bytes that go out, or the first problem and where it is.
+TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
+    const std::tuple<SysExRowBytes (*)(QStringView), const char*, const char*> cases[] = {
+        {HexSysExBytes, " F0 7E  F7 ", "F0 7E 00 F7"},  // only inner spaces make values
+        {HexSysExBytes, "F0 01 F7,", "F0 01 F7"},
+        {DecimalSysExBytes, "240 12.7 247 240 247", "F0 0C F7 F0 F7"},
+        {HexSysExBytes, "   ", "the row has no bytes"},
+        {HexSysExBytes, "41 F0 F7", "the row does not start with F0 (byte 1 is 41)"},
+        {HexSysExBytes, "1F0 F7", "the row does not start with F0 (byte 1 is 1F0)"},
+        {HexSysExBytes, "F0 1 2 3 4 5 12C F7", "byte 7 (12C) is not a data byte 00–7F"},
+        {HexSysExBytes, "F0 41 90 F7 F0", "byte 3 (90) is not a data byte 00–7F"},
+        {DecimalSysExBytes, "240 -1 247", "byte 2 (FFFFFFFFFFFFFFFF) is not a data byte 00–7F"},
+        {HexSysExBytes, "F0 7E F7 00 F0 F7", "byte 4 (00) follows the closing F7"},
+        {HexSysExBytes, "F0 F7 F0 41", "the message starting at byte 3 has no closing F7"}};
+    for (const auto& [bytesOf, row, result] : cases) {
+        const SysExRowBytes sent = bytesOf(QString::fromLatin1(row));
+        EXPECT_EQ(sent.problem.isEmpty() ? Hex(sent.block) : sent.problem,
+                  QString::fromUtf8(result))
+            << row;
     }
 }
 

@@ -5,13 +5,16 @@
 #include <portmidi.h>
 #include <porttime.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "midi/midi_library.h"
 #include "midi/portmidi_backend.h"
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 std::vector<std::string> calls;
 bool timeStarted = false;
 int handle = 0;
@@ -58,12 +61,18 @@ PmError Pm_WriteSysEx(PortMidiStream* stream, PmTimestamp when, unsigned char* m
     calls.push_back("Pm_WriteSysEx" + Joined({stream == &handle, when, message[1]}));
     return pmBufferOverflow;
 }
+void Pm_GetHostErrorText(char* text, unsigned int size) {
+    std::snprintf(text, size, "%s", "Invalid argument");
+}
 }
 
 namespace kelvane::midi {
 namespace {
 
 TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
+    MidiLibrary library;  // the port layer initialises the real backend on first use
+    EXPECT_EQ(MidiLibrary::CountDevices(), 2);
+    calls.erase(calls.begin());
     PortMidiBackend backend;
     EXPECT_EQ(backend.Initialize(), pmHostError);
     EXPECT_EQ(backend.Terminate(), pmBadPtr);
@@ -86,6 +95,13 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
     EXPECT_EQ(backend.WriteShort(stream, 5, 0x7F07B0), pmBadData);
     const std::uint8_t sysex[] = {0xF0, 0x42, 0xF7};
     EXPECT_EQ(backend.WriteSysEx(stream, 6, sysex), pmBufferOverflow);
+    // Pm_WriteSysEx reads to the first F7: any other span would be read past or cut short.
+    for (const auto& bad :
+         {Bytes{0xF0, 0x42}, Bytes{0xF0, 0xF7, 0xF7}, Bytes{0x42, 0xF7}, Bytes{}}) {
+        EXPECT_EQ(backend.WriteSysEx(stream, 6, bad), pmBadData);
+    }
+    EXPECT_EQ(backend.ErrorText(pmHostError), "PortMidi: `Host error': Invalid argument");
+    EXPECT_EQ(backend.ErrorText(pmBadData), Pm_GetErrorText(pmBadData));
     EXPECT_EQ(backend.Close(stream), pmNoError);
     EXPECT_THAT(calls, ::testing::ElementsAre("Initialize", "Terminate", "Pt_Start 1",
                                               "Pm_OpenOutput 0 10 1", "Pm_OpenOutput 1 10000 100",

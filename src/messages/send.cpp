@@ -1,20 +1,60 @@
 #include "messages/send.h"
 
+#include "midi/device_rows.h"
+#include "midi/midi_error.h"
 #include "midi/output_settings.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane {
 
-int SendControlChange(midi::MidiStream& stream, const ControlChange& message) {
-    midi::MidiEvent event;
-    event.Set(message.status, message.controller, message.value);
-    return stream.Write(event);
+QString SendResult::Text() const {
+    if (!refusal.isEmpty()) {
+        return refusal;
+    }
+    if (error == midi::kNoError) {
+        return {};
+    }
+    const QString device = midi::DeviceRowText(deviceId);
+    const QString what = device.isEmpty() ? QStringLiteral("Could not send: no such MIDI device.")
+                                          : QStringLiteral("Could not send to %1.").arg(device);
+    return what + u'\n' + midi::ErrorText(error);
 }
 
-midi::PacedSender* PrepareSysExSend(midi::MidiStream& stream, std::int64_t deviceId,
-                                    const MemoryBlock& block, QObject* parent) {
-    stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
+QString NothingSent(const QString& reason) {
+    return QStringLiteral("Nothing was sent: ") + reason + u'.';
+}
+
+SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
+                             const ControlChangeBuild& built) {
+    if (!built.refusal.isEmpty()) {
+        return {built.refusal};
+    }
+    midi::MidiEvent event;
+    event.Set(built.message.status, built.message.controller, built.message.value);
+    return {{}, stream.Write(event), deviceId};
+}
+
+PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
+                                const MemoryBlock& block, QObject* parent) {
+    const QString problem = midi::CheckSysEx(block.Bytes()).problem;
+    if (!problem.isEmpty()) {
+        return {{NothingSent(problem)}};
+    }
+    const int opened = stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
+    if (opened != midi::kNoError) {
+        return {{{}, opened, deviceId}};
+    }
     const std::span<const std::uint8_t> bytes = block.Bytes();
-    return new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, parent);
+    return {{{}, midi::kNoError, deviceId},
+            new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, parent)};
+}
+
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
+                              const SysExRowBytes& row, QObject* parent) {
+    if (!row.problem.isEmpty()) {
+        return {{NothingSent(row.problem)}};
+    }
+    return PrepareSysExBlock(stream, deviceId, row.block, parent);
 }
 
 }  // namespace kelvane

@@ -1,19 +1,50 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 #include "messages/control_change.h"
+#include "messages/sysex_row.h"
 #include "midi/midi_stream.h"
 #include "midi/paced_sender.h"
 #include "text/memory_block.h"
 
 namespace kelvane {
 
-// Writes the message to the stream as it is aimed now; the result is PortMidi's.
-int SendControlChange(midi::MidiStream& stream, const ControlChange& message);
+// What became of a send: refused before anything was written (refusal says why), failed in
+// PortMidi (error, on the device of deviceId), or sent.
+struct SendResult {
+    QString refusal;
+    int error = 0;
+    std::int64_t deviceId = -1;
 
-// Aims the stream at deviceId for sending and prepares the block's paced send, not started yet.
-midi::PacedSender* PrepareSysExSend(midi::MidiStream& stream, std::int64_t deviceId,
-                                    const MemoryBlock& block, QObject* parent);
+    bool Sent() const { return refusal.isEmpty() && error == 0; }
+    // What the user is told; empty when sent.
+    QString Text() const;
+};
+
+// "Nothing was sent: " and the reason, as a sentence.
+QString NothingSent(const QString& reason);
+
+// Writes the message to the stream as it is aimed now (at deviceId); a refused build is not
+// written and its refusal is the result's, word for word.
+SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
+                             const ControlChangeBuild& built);
+
+// A SysEx send made ready: refused or failed (result says why, and there is no sender), or the
+// paced send of the bytes, not started, owned by the parent given.
+struct PreparedSysEx {
+    SendResult result;
+    midi::PacedSender* sender = nullptr;
+};
+
+// Aims the stream at deviceId for sending the block from its first byte. A block that is not
+// SysEx messages is refused with the SysEx check's reason, before the stream is touched.
+PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
+                                const MemoryBlock& block, QObject* parent);
+
+// The same for a row's bytes; their problem refuses them.
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
+                              const SysExRowBytes& row, QObject* parent);
 
 }  // namespace kelvane

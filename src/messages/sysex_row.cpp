@@ -1,5 +1,8 @@
 #include "messages/sysex_row.h"
 
+#include <vector>
+
+#include "midi/sysex_check.h"
 #include "text/integer.h"
 #include "text/number_text.h"
 #include "text/text.h"
@@ -7,23 +10,56 @@
 namespace kelvane {
 namespace {
 
-template <typename ReadToken>
-MemoryBlock RowBytes(QStringView row, ReadToken read) {
+std::vector<std::int64_t> RowValues(QStringView row, double (*read)(QStringView)) {
     const QList<QStringView> tokens = SysExTokens(row);
-    MemoryBlock block(static_cast<std::size_t>(tokens.size()));
-    for (qsizetype i = 0; i < tokens.size(); ++i) {
-        block.SetByte(static_cast<std::size_t>(i), ToInt64(read(tokens[i])));
+    std::vector<std::int64_t> values;
+    values.reserve(static_cast<std::size_t>(tokens.size()));
+    for (const QStringView token : tokens) {
+        values.push_back(ToInt64(read(token)));
+    }
+    return values;
+}
+
+MemoryBlock BlockOf(const std::vector<std::int64_t>& values) {
+    MemoryBlock block(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        block.SetByte(i, values[i]);
     }
     return block;
+}
+
+QStringView WithoutEndSpaces(QStringView row) {
+    qsizetype first = 0;
+    qsizetype end = row.size();
+    while (first < end && row[first] == u' ') {
+        ++first;
+    }
+    while (end > first && row[end - 1] == u' ') {
+        --end;
+    }
+    return row.sliced(first, end - first);
+}
+
+SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
+    const QStringView values = WithoutEndSpaces(row);
+    // Nothing between the spaces is no value at all, not one empty value.
+    const std::vector<std::int64_t> numbers =
+        values.isEmpty() ? std::vector<std::int64_t>() : RowValues(values, read);
+    QString problem = midi::SysExProblem(numbers);
+    return {problem.isEmpty() ? BlockOf(numbers) : MemoryBlock(0), std::move(problem)};
 }
 
 }  // namespace
 
 QList<QStringView> SysExTokens(QStringView row) { return Split(row, u' '); }
 
-MemoryBlock DecimalRowBytes(QStringView row) { return RowBytes(row, Val); }
+MemoryBlock DecimalRowBytes(QStringView row) { return BlockOf(RowValues(row, Val)); }
 
-MemoryBlock HexRowBytes(QStringView row) { return RowBytes(row, ValHex); }
+MemoryBlock HexRowBytes(QStringView row) { return BlockOf(RowValues(row, ValHex)); }
+
+SysExRowBytes DecimalSysExBytes(QStringView row) { return SendableBytes(row, Val); }
+
+SysExRowBytes HexSysExBytes(QStringView row) { return SendableBytes(row, ValHex); }
 
 QString HexMirror(QStringView row) {
     QString mirror;

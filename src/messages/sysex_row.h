@@ -22,6 +22,16 @@ QString HexMirror(QStringView row);
 // One byte per hexadecimal token, read as if "&h" stood in front of it.
 MemoryBlock HexRowBytes(QStringView row);
 
+// What a row sends: one byte per value as above, but spaces at either end of the row are no
+// values, and a value that does not fit in a byte is refused rather than cut to its low 8 bits.
+// problem (empty when the bytes may be sent) is why not, as the SysEx check words it.
+struct SysExRowBytes {
+    MemoryBlock block;
+    QString problem;
+};
+SysExRowBytes DecimalSysExBytes(QStringView row);
+SysExRowBytes HexSysExBytes(QStringView row);
+
 // A row may be sent when it has at least 3 characters.
 bool HasEnoughSysExData(QStringView row);
 

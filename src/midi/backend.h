@@ -34,6 +34,11 @@ public:
     virtual int WriteSysEx(StreamHandle stream, std::int32_t when,
                            std::span<const std::uint8_t> message) = 0;
 
+    // PortMidi's text for error; for a host error, followed by the host's own text.
+    virtual std::string ErrorText(int error) = 0;
+    // Why the MIDI service itself cannot be reached, or empty when it can. PortMidi cannot tell:
+    // its initialisation succeeds with no service at all.
+    virtual std::string ServiceProblem() = 0;
     // Milliseconds on a monotonic clock, and a pause, so tests need not wait for real.
     virtual std::int64_t NowMs() = 0;
     virtual void SleepMs(std::int64_t ms) = 0;

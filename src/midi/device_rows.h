@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <span>
 
 #include "midi/midi_library.h"
 
@@ -9,5 +10,13 @@ namespace kelvane::midi {
 
 // "#3: to Synth A" for a device with an output, "#0: (Keys In)" for one without; the name as is.
 QString DeviceRowText(std::int64_t deviceId, const MidiDeviceInfo& info);
+
+// The row of deviceId as the device list shows it, or an empty text when there is no such device.
+QString DeviceRowText(std::int64_t deviceId);
+
+// The row to select at start: the last one with an output (the newest device), else the last
+// row; -1 for no rows. PortMidi lists a two-way port as an output followed by an input, so the
+// last row alone is almost always an input.
+std::int64_t StartRow(std::span<const MidiDeviceInfo> rows);
 
 }  // namespace kelvane::midi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace kelvane::midi {
 
 // PortMidi's own error numbers (checked against portmidi.h where the backend is built), so that
@@ -13,5 +15,8 @@ inline constexpr int kBufferOverflow = -9996;
 inline constexpr int kBadPtr = -9995;
 inline constexpr int kBadData = -9994;
 inline constexpr int kInternalError = -9993;
+
+// PortMidi's own text for error, and for a host error the host's text after it.
+QString ErrorText(int error);
 
 }  // namespace kelvane::midi

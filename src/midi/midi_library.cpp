@@ -23,6 +23,15 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
 
 int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
 
+QString MidiLibrary::ServiceProblem() {
+    PortContext& context = PortContext::Instance();
+    context.Ready();
+    const std::string& problem = context.ServiceProblem();
+    return problem.empty()
+               ? QString()
+               : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
+}
+
 std::int64_t MidiLibrary::MsUntilOutputLeft() { return PortContext::Instance().MsUntilDrained(); }
 
 }  // namespace kelvane::midi

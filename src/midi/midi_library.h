@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +24,11 @@ public:
     static std::optional<MidiDeviceInfo> DeviceInfo(std::int64_t deviceId);
     // Closes every open stream (after its pending output) and scans the devices anew; streams
     // can be opened again afterwards. Returns 0 or a PortMidi error.
+    // kHostError also when the MIDI service cannot be reached, which PortMidi reports as success.
     static int ReInitialize();
+    // Why the MIDI service could not be reached when the port layer was last initialised, for
+    // the user; empty when it could.
+    static QString ServiceProblem();
     // Milliseconds until output written so far has left PortMidi; a rescan before then waits.
     static std::int64_t MsUntilOutputLeft();
 };

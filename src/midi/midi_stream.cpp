@@ -42,6 +42,12 @@ int MidiStream::OpenOutput(std::int64_t deviceId, std::int64_t bufferSize, std::
         return kNoError;
     }
     Close();
+    openError_ = Open(context, deviceId, bufferSize, latency);
+    return openError_;
+}
+
+int MidiStream::Open(PortContext& context, std::int64_t deviceId, std::int64_t bufferSize,
+                     std::int64_t latency) {
     if (const auto held = context.TakeBack(deviceId)) {
         handle_ = held->handle;
         device_ = held->device;
@@ -78,7 +84,7 @@ int MidiStream::Write(const MidiEvent& data) {
         return kBadData;
     }
     if (!IsOpen()) {
-        return kBadPtr;
+        return ClosedError();
     }
     const auto message =
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
@@ -93,16 +99,16 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     if (offset < 0 || static_cast<std::uint64_t>(offset) > message.size() || !FitsInt32(when)) {
         return kBadData;
     }
-    const auto messages = SplitSysEx(message.subspan(static_cast<std::size_t>(offset)));
-    if (messages.empty()) {
+    const SysExCheck check = CheckSysEx(message.subspan(static_cast<std::size_t>(offset)));
+    if (!check.problem.isEmpty()) {
         return kBadData;
     }
     if (!IsOpen()) {
-        return kBadPtr;
+        return ClosedError();
     }
     Backend& backend = PortContext::Instance().Ready();
     int error = kNoError;
-    for (const auto& one : messages) {
+    for (const auto& one : check.messages) {
         error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
         NoteWrite(backend, static_cast<std::int64_t>(one.size()));
         if (error != kNoError) {
@@ -111,6 +117,8 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     }
     return error;
 }
+
+int MidiStream::ClosedError() const { return openError_ != kNoError ? openError_ : kBadPtr; }
 
 void MidiStream::Close() {
     if (!IsOpen()) {

@@ -4,9 +4,12 @@
 #include <span>
 
 #include "midi/backend.h"
+#include "midi/midi_error.h"
 #include "midi/pace.h"
 
 namespace kelvane::midi {
+
+class PortContext;
 
 // One short message. When is a PortMidi time stamp; 0 asks for output now (plus the latency).
 struct MidiEvent {
@@ -40,6 +43,7 @@ public:
 
     // Writes one short message. Refuses with kBadData, sending nothing, a status outside
     // 0x80-0xFF (or F0/F7, which would open or close a SysEx) and data bytes above 0x7F.
+    // On a closed stream it fails with the error of the open that failed, else kBadPtr.
     int Write(const MidiEvent& data);
 
     // Writes the bytes of message from offset when they are one or more complete SysEx
@@ -57,6 +61,9 @@ public:
     void Close();
 
 private:
+    int Open(PortContext& context, std::int64_t deviceId, std::int64_t bufferSize,
+             std::int64_t latency);
+    int ClosedError() const;
     bool Drained() const;
     void NoteWrite(Backend& backend, std::int64_t bytes);
 
@@ -65,6 +72,8 @@ private:
     std::int64_t bufferSize_ = 0;
     std::int64_t latency_ = 0;
     std::int64_t drainedAtMs_ = 0;
+    // Why the stream is closed, so that a write can say so rather than just "bad pointer".
+    int openError_ = kNoError;
     Pace pace_;
 };
 

@@ -10,7 +10,7 @@ namespace kelvane::midi {
 
 PacedSysEx::PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block)
     : stream_(stream), block_(std::move(block)) {
-    for (const auto& message : SplitSysEx(block_)) {
+    for (const auto& message : CheckSysEx(block_).messages) {
         pieces_.push_back(
             {static_cast<std::size_t>(message.data() - block_.data()), message.size()});
     }

@@ -29,17 +29,23 @@ Backend& PortContext::Ready() {
         backend_ = std::make_unique<PortMidiBackend>();
     }
     if (!initialized_) {
-        backend_->Initialize();
-        initialized_ = true;
+        Initialize();
     }
     return *backend_;
+}
+
+int PortContext::Initialize() {
+    const int error = backend_->Initialize();
+    initialized_ = true;
+    serviceProblem_ = backend_->ServiceProblem();
+    return error == kNoError && !serviceProblem_.empty() ? kHostError : error;
 }
 
 int PortContext::ReInitialize() {
     Backend& backend = Ready();
     CloseAllWaiting();
     const int terminated = backend.Terminate();
-    const int initialized = backend.Initialize();
+    const int initialized = Initialize();
     return terminated != kNoError ? terminated : initialized;
 }
 

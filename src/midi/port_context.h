@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "midi/backend.h"
@@ -29,9 +30,12 @@ public:
     Backend& Ready();
 
     // Closes every live stream once its pending output has left, then terminates and
-    // initialises PortMidi again. Returns 0 or the first PortMidi error.
+    // initialises PortMidi again. Returns 0 or the first PortMidi error; kHostError when the MIDI
+    // service cannot be reached, which PortMidi itself reports as success.
     int ReInitialize();
 
+    // Why the MIDI service could not be reached at the last initialisation; empty when it could.
+    const std::string& ServiceProblem() const { return serviceProblem_; }
     // A handle whose output is still scheduled, and what it was opened with.
     struct Held {
         StreamHandle handle;
@@ -57,6 +61,7 @@ private:
     PortContext() = default;
     ~PortContext();
 
+    int Initialize();
     void CloseStreamsAndTerminate();
     // Closes every stream and held handle, waiting for their output first.
     void CloseAllWaiting();
@@ -64,6 +69,7 @@ private:
 
     std::unique_ptr<Backend> backend_;
     bool initialized_ = false;
+    std::string serviceProblem_;
     std::vector<MidiStream*> streams_;
     std::vector<Held> closing_;
 };

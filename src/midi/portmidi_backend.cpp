@@ -1,5 +1,6 @@
 #include "midi/portmidi_backend.h"
 
+#include <alsa/asoundlib.h>
 #include <portmidi.h>
 #include <porttime.h>
 
@@ -54,8 +55,42 @@ int PortMidiBackend::WriteShort(StreamHandle stream, std::int32_t when, std::int
 
 int PortMidiBackend::WriteSysEx(StreamHandle stream, std::int32_t when,
                                 std::span<const std::uint8_t> message) {
-    // Pm_WriteSysEx only reads, up to the first F7, which the caller guarantees ends the span.
+    // Pm_WriteSysEx reads up to the first F7 and no further: that F7 must end the span, or it
+    // would read past it.
+    const auto end = std::find(message.begin(), message.end(), std::uint8_t{0xF7});
+    if (message.empty() || message.front() != 0xF0 || end + 1 != message.end()) {
+        return pmBadData;
+    }
     return Pm_WriteSysEx(stream, when, const_cast<unsigned char*>(message.data()));
+}
+
+std::string PortMidiBackend::ErrorText(int error) {
+    std::string text = Pm_GetErrorText(static_cast<PmError>(error));
+    if (error == pmHostError) {
+        // PortMidi hands the host's text out once, but a stream whose open failed goes on
+        // reporting that error on every write: keep the text for them.
+        char host[PM_HOST_ERROR_MSG_LEN] = {};
+        Pm_GetHostErrorText(host, sizeof host);
+        if (host[0] != '\0') {
+            hostErrorText_ = host;
+        }
+        if (!hostErrorText_.empty()) {
+            text += ": " + hostErrorText_;
+        }
+    }
+    return text;
+}
+
+std::string PortMidiBackend::ServiceProblem() {
+    // PortMidi reaches MIDI on Linux through the ALSA sequencer and says nothing when it cannot
+    // open it; opening it here is the one way to know.
+    snd_seq_t* sequencer = nullptr;
+    const int error = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0);
+    if (error < 0) {
+        return std::string("the ALSA sequencer cannot be opened (") + snd_strerror(error) + ")";
+    }
+    snd_seq_close(sequencer);
+    return {};
 }
 
 std::int64_t PortMidiBackend::NowMs() {

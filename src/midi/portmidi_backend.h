@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "midi/backend.h"
 
 namespace kelvane::midi {
@@ -17,8 +19,13 @@ public:
     int WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
+    std::string ErrorText(int error) override;
+    std::string ServiceProblem() override;
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
+
+private:
+    std::string hostErrorText_;
 };
 
 }  // namespace kelvane::midi

@@ -1,34 +1,73 @@
 #include "midi/sysex_check.h"
 
+#include "text/number_text.h"
+
 namespace kelvane::midi {
 namespace {
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
-}  // namespace
 
-std::vector<std::span<const std::uint8_t>> SplitSysEx(std::span<const std::uint8_t> block) {
-    std::vector<std::span<const std::uint8_t>> messages;
+constexpr std::int64_t kSysExStart = 0xF0;
+constexpr std::int64_t kSysExEnd = 0xF7;
+
+QString Shown(std::int64_t value) {
+    // Whole numbers from an integer are exact as doubles, so Hex shows them unchanged.
+    const QString digits = Hex(static_cast<double>(value));
+    return value >= 0 && value <= 0xF ? QLatin1Char('0') + digits : digits;
+}
+
+QString Position(std::size_t index) { return QString::number(index + 1); }
+
+// Walks values as a row of SysEx messages and hands each complete one (first index, length) to
+// found. Returns the first problem, or an empty text when the whole row is messages.
+template <typename Value, typename Found>
+QString Walk(std::span<const Value> values, Found found) {
+    if (values.empty()) {
+        return QStringLiteral("the row has no bytes");
+    }
     std::size_t start = 0;
     bool inside = false;
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        const std::uint8_t byte = block[i];
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto value = static_cast<std::int64_t>(values[i]);
         if (!inside) {
-            if (byte != kSysExStart) {
-                return {};
+            if (value == kSysExStart) {
+                inside = true;
+                start = i;
+            } else if (i == 0) {
+                return QStringLiteral("the row does not start with F0 (byte 1 is %1)")
+                    .arg(Shown(value));
+            } else {
+                return QStringLiteral("byte %1 (%2) follows the closing F7")
+                    .arg(Position(i), Shown(value));
             }
-            inside = true;
-            start = i;
-        } else if (byte == kSysExEnd) {
-            messages.push_back(block.subspan(start, i - start + 1));
+        } else if (value == kSysExEnd) {
+            found(start, i - start + 1);
             inside = false;
-        } else if (byte > 0x7F) {
-            return {};
+        } else if (value < 0 || value > 0x7F) {
+            return QStringLiteral("byte %1 (%2) is not a data byte 00–7F")
+                .arg(Position(i), Shown(value));
         }
     }
     if (inside) {
-        return {};
+        return QStringLiteral("the message starting at byte %1 has no closing F7")
+            .arg(Position(start));
     }
-    return messages;
+    return {};
+}
+
+}  // namespace
+
+SysExCheck CheckSysEx(std::span<const std::uint8_t> block) {
+    SysExCheck check;
+    check.problem = Walk(block, [&](std::size_t start, std::size_t length) {
+        check.messages.push_back(block.subspan(start, length));
+    });
+    if (!check.problem.isEmpty()) {
+        check.messages.clear();
+    }
+    return check;
+}
+
+QString SysExProblem(std::span<const std::int64_t> values) {
+    return Walk(values, [](std::size_t, std::size_t) {});
 }
 
 }  // namespace kelvane::midi

@@ -1,14 +1,30 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace kelvane::midi {
 
-// Splits block into System Exclusive messages (F0, data bytes 00-7F, F7) that follow one another
-// with nothing between them. Returns no message unless the whole block is such messages: an empty
-// block, a missing F0 or F7, or any other status byte refuse all of it.
-std::vector<std::span<const std::uint8_t>> SplitSysEx(std::span<const std::uint8_t> block);
+// A block is sent only when it is System Exclusive messages (F0, data bytes 00-7F, F7) that follow
+// one another with nothing between them. Otherwise messages is empty and problem names the first
+// thing wrong and where it stands, as a clause for "Nothing was sent: ...":
+//   the row has no bytes
+//   the row does not start with F0 (byte 1 is 41)
+//   byte 7 (12C) is not a data byte 00–7F
+//   byte 9 (00) follows the closing F7
+//   the message starting at byte 12 has no closing F7
+// Bytes are counted from 1 and shown in hexadecimal. problem is empty exactly when accepted.
+struct SysExCheck {
+    std::vector<std::span<const std::uint8_t>> messages;
+    QString problem;
+};
+
+SysExCheck CheckSysEx(std::span<const std::uint8_t> block);
+
+// The same check over values before they are stored as bytes, so that a value that does not fit
+// in a byte (300, -1) is named as it is rather than as its low 8 bits. Empty when accepted.
+QString SysExProblem(std::span<const std::int64_t> values);
 
 }  // namespace kelvane::midi

@@ -18,7 +18,7 @@ void MsgBox(const QString& text) {
         return;
     }
     QMessageBox box(QApplication::activeWindow());
-    // Device names and typed text reach message boxes: never read them as rich text.
+    // Device names and PortMidi's texts reach message boxes: never read them as rich text.
     box.setTextFormat(Qt::PlainText);
     box.setText(QString(text).replace(u'\r', u'\n'));
     box.setStandardButtons(QMessageBox::Ok);

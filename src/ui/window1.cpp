@@ -11,6 +11,7 @@
 #include "messages/send_progress_text.h"
 #include "messages/sysex_row.h"
 #include "midi/device_rows.h"
+#include "midi/midi_error.h"
 #include "midi/output_settings.h"
 #include "text/number_text.h"
 #include "text/text.h"
@@ -155,14 +156,20 @@ void Window1::GetMIDIWorld() {
     popup.clear();
     popup.setEnabled(false);
     const std::int64_t count = midi::MidiLibrary::CountDevices();
+    std::vector<midi::MidiDeviceInfo> rows;
     for (std::int64_t id = 0; id < count; ++id) {
-        const auto info = midi::MidiLibrary::DeviceInfo(id);
+        auto info = midi::MidiLibrary::DeviceInfo(id);
         if (!info) {
             continue;
         }
         popup.addItem(midi::DeviceRowText(id, *info));
-        popup.setCurrentIndex(static_cast<int>(id));
+        rows.push_back(std::move(*info));
     }
+    popup.setCurrentIndex(static_cast<int>(midi::StartRow(rows)));
+    // Said in the list itself: at start a modal box would come before the window.
+    const QString problem = midi::MidiLibrary::ServiceProblem();
+    popup.setPlaceholderText(problem);
+    popup.setToolTip(problem);
     if (popup.count() > 0) {
         popup.setEnabled(true);
         SendCC().setEnabled(true);
@@ -195,9 +202,17 @@ void Window1::PushButtonSearch_Action(QPushButton& control) {
 void Window1::Search() {
     const int result = midi::MidiLibrary::ReInitialize();
     if (result != 0) {
-        MsgBox(QStringLiteral("Error: ") + Str(result));
+        const QString problem = midi::MidiLibrary::ServiceProblem();
+        MsgBox(QStringLiteral("Error: ") + Str(result) + u'\n' +
+               (problem.isEmpty() ? midi::ErrorText(result) : problem));
     }
     GetMIDIWorld();
+}
+
+void Window1::Tell(const SendResult& result) {
+    if (!result.Sent()) {
+        MsgBox(result.Text());
+    }
 }
 
 // Control Change
@@ -217,11 +232,7 @@ std::int64_t Window1::GetVelocity() const { return Slider1().value(); }
 void Window1::SendCCdata() {
     const ControlChangeBuild built =
         BuildControlChange(ComboBox1().currentText(), CCnumber().text(), GetVelocity());
-    if (!built.refusal.isEmpty()) {
-        MsgBox(built.refusal);
-        return;
-    }
-    SendControlChange(*s, built.message);
+    Tell(SendControlChange(*s, PopupMenu1().currentIndex(), built));
 }
 
 // SysEx
@@ -241,15 +252,22 @@ void Window1::SysExField_TextChange(QLineEdit& control) {
 
 void Window1::SendSysEx_Action(QPushButton&) { SendSysExData(); }
 
-void Window1::SendSysExData() { SendSysExRow(SysExField().text(), DecimalRowBytes); }
+void Window1::SendSysExData() { SendSysExRow(SysExField().text(), DecimalSysExBytes); }
 
-void Window1::SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView)) {
+void Window1::SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView)) {
     if (!HasEnoughSysExData(row)) {
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
     }
     StopSending();
-    sending_ = PrepareSysExSend(*s, PopupMenu1().currentIndex(), bytesOf(row), this);
+    const PreparedSysEx prepared =
+        PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), this);
+    if (prepared.sender == nullptr) {
+        Tell(prepared.result);
+        return;
+    }
+    sending_ = prepared.sender;
+    sendingTo_ = prepared.result.deviceId;
     connect(sending_, &midi::PacedSender::Progressed, this, &Window1::Sending_Progressed);
     connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
     if (sending_->Send().HasUnpaceableMessage()) {
@@ -279,7 +297,7 @@ void Window1::Sending_Progressed(const midi::SendProgress& progress) {
     progress_->ShowProgress(progress);
 }
 
-void Window1::Sending_Finished(const midi::SendProgress&) {
+void Window1::Sending_Finished(const midi::SendProgress& progress) {
     if (progress_ != nullptr) {
         progress_->hide();
         progress_->deleteLater();
@@ -287,6 +305,7 @@ void Window1::Sending_Finished(const midi::SendProgress&) {
     if (sending_ != nullptr) {
         sending_->deleteLater();
     }
+    Tell({{}, progress.result, sendingTo_});
 }
 
 void Window1::StopSending() {
@@ -309,6 +328,6 @@ void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
 
 void Window1::SendSysExHex_Action(QPushButton&) { SendSysExDataHex(); }
 
-void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexRowBytes); }
+void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexSysExBytes); }
 
 }  // namespace kelvane

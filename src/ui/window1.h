@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "messages/send.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
 #include "midi/paced_sender.h"
-#include "text/memory_block.h"
 #include "ui/send_progress_dialog.h"
 
 class QMenuBar;
@@ -90,9 +90,11 @@ private:
     void Open();
     void SetDefault(QPushButton& button, bool isDefault);
     void PressDefaultButton();
-    // Refuses a row that is too short with a message; otherwise opens and sends its bytes, paced,
-    // with a progress dialog while that takes time.
-    void SendSysExRow(const QString& row, MemoryBlock (*bytesOf)(QStringView));
+    // Refuses a row that is too short or not SysEx with a message; otherwise opens and sends its
+    // bytes, paced, with a progress dialog while that takes time.
+    void SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView));
+    // A send that did not send says why; success stays silent.
+    void Tell(const SendResult& result);
     void SendProgress_Send();
     void Sending_Progressed(const midi::SendProgress& progress);
     void Sending_Finished(const midi::SendProgress& progress);
@@ -105,6 +107,7 @@ private:
     // Buttons carrying Default, the most recently made default last.
     std::vector<QPointer<QPushButton>> defaults_;
     QPointer<midi::PacedSender> sending_;
+    std::int64_t sendingTo_ = -1;  // the device of the send under way
     QPointer<SendProgressDialog> progress_;
 };
 

@@ -17,12 +17,13 @@ for file in bin/kelvane \
     share/applications/org.kelvane.Kelvane.desktop \
     share/metainfo/org.kelvane.Kelvane.metainfo.xml \
     share/icons/hicolor/scalable/apps/org.kelvane.Kelvane.svg \
-    share/icons/hicolor/256x256/apps/org.kelvane.Kelvane.png; do
+    share/icons/hicolor/256x256/apps/org.kelvane.Kelvane.png \
+    share/doc/kelvane/copyright; do
     [ -f "$root/$file" ] || { echo "missing from the package: $file"; exit 1; }
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libportmidi0 libqt6widgets6 qt6-qpa-plugins; do
+for package in libportmidi0 libasound2 libqt6widgets6 qt6-qpa-plugins; do
     grep -q "$package" <<<"$depends" || { echo "Depends lacks $package: $depends"; exit 1; }
 done
 if grep -q -- '-dev' <<<"$depends"; then

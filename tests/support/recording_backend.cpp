@@ -98,6 +98,11 @@ int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
     return Record("WriteSysEx", stream, std::to_string(when), message);
 }
 
+std::string RecordingBackend::ErrorText(int error) {
+    const std::string text = "PortMidi error " + std::to_string(error);
+    return error == midi::kHostError && !hostErrorText.empty() ? text + ": " + hostErrorText : text;
+}
+
 void RecordingBackend::SleepMs(std::int64_t ms) {
     calls.push_back("Sleep " + std::to_string(ms));
     nowMs += ms;

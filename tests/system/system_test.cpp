@@ -1,114 +1,27 @@
 // The port layer and the window against a real ALSA sequencer, inside the test VM (run-in-vm).
 // Midi Through is client 14; the ports VirMIDI 0-0 to 0-3 hand what reaches them, byte for
 // byte, to the raw devices hw:0,0 to hw:0,3, which amidi reads.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
+#include "beside.h"
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
 #include "ui/msg_box.h"
 #include "ui/window1.h"
 
-extern char** environ;
-
 namespace kelvane::system {
 namespace {
 
 using midi::MidiLibrary;
 using midi::MidiStream;
-using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Slurp(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
-// Waits up to five seconds for the file to hold the text.
-bool WaitFor(const std::string& path, const std::string& text) {
-    for (int i = 0; i < 250 && Slurp(path).find(text) == std::string::npos; ++i) {
-        std::this_thread::sleep_for(20ms);
-    }
-    return Slurp(path).find(text) != std::string::npos;
-}
-
-// A command run beside the test, its standard output kept, stopped with the object.
-class Beside {
-public:
-    explicit Beside(std::vector<std::string> command) {
-        static int serial = 0;
-        file_ = "/tmp/beside-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, file_.c_str(), O_WRONLY | O_CREAT, 0600);
-        std::vector<char*> argv;
-        for (std::string& arg : command) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Beside() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        std::remove(file_.c_str());
-    }
-    Beside(const Beside&) = delete;
-    Beside& operator=(const Beside&) = delete;
-
-    std::string Output() const { return Slurp(file_); }
-
-    // The hex bytes it printed, as "B0 07 7F F0 ...", once count have come or the time is up.
-    std::string Bytes(std::size_t count, std::chrono::milliseconds limit = 10s) const {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        std::string digits;
-        do {
-            std::this_thread::sleep_for(20ms);
-            digits = Output();
-            std::erase_if(digits, [](char c) { return std::isspace(c); });
-        } while (digits.size() < 2 * count && std::chrono::steady_clock::now() < end);
-        for (std::size_t i = 2; i < digits.size(); i += 3) {
-            digits.insert(i, " ");
-        }
-        return digits;
-    }
-
-private:
-    std::string file_;
-    pid_t pid_ = -1;
-};
-
-// What reaches VirMIDI 0-<device>, as amidi reads it from the raw device.
-struct RawReader : Beside {
-    explicit RawReader(int device)
-        : Beside({"amidi", "-p", "hw:0," + std::to_string(device), "-d"}) {
-        // The port passes nothing on until its raw device is open.
-        EXPECT_TRUE(WaitFor("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
-    }
-};
-
-// What our receiver gets from a port, with the largest input pool or the one given.
-struct Receiver : Beside {
-    Receiver(const std::string& name, const std::string& source, const std::string& pool = "2000")
-        : Beside({KELVANE_RECEIVER, name, source, pool}) {
-        EXPECT_TRUE(WaitFor("/proc/asound/seq/clients", '"' + name + '"'));
-    }
-};
+using namespace std::chrono_literals;
 
 std::optional<std::int64_t> OutputNamed(const std::string& name) {
     MidiLibrary::ReInitialize();
@@ -131,29 +44,6 @@ class RealMidi : public ::testing::Test {
 protected:
     MidiLibrary library;
 };
-
-TEST_F(RealMidi, DiscoveryListsWhatAlsaHas) {
-    std::multiset<std::pair<std::string, bool>> alsa, listed;
-    for (const bool output : {false, true}) {
-        Beside aconnect({"aconnect", output ? "-o" : "-i"});
-        std::this_thread::sleep_for(200ms);
-        std::istringstream lines(aconnect.Output());
-        bool system = false;  // PortMidi leaves out the System client's ports
-        for (std::string line; std::getline(lines, line);) {
-            system = line.starts_with("client ") ? line.starts_with("client 0:") : system;
-            if (line.starts_with("    ") && !system) {  // "    0 'VirMIDI 0-0     '"
-                const std::string name = line.substr(line.find('\'') + 1);
-                alsa.emplace(name.substr(0, name.find_last_not_of("' ") + 1), output);
-            }
-        }
-    }
-    for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
-        const auto info = MidiLibrary::DeviceInfo(id);
-        listed.emplace(info->Name, info->HasOutput);
-    }
-    EXPECT_EQ(listed, alsa);
-    EXPECT_EQ(listed.size(), 10u);
-}
 
 TEST_F(RealMidi, ControlChangeAndSysExArriveByteExactAndRefusedBlocksNot) {
     RawReader reader(0);
@@ -219,14 +109,6 @@ TEST_F(RealMidi, WritingAfterTheTargetVanishedFailsCleanly) {
     EXPECT_EQ(reader.Bytes(3), "B0 04 04");
 }
 
-// Chooses the first row whose text holds name, as the user does; returns the row or -1.
-int Choose(Window1& window, const QString& name) {
-    const int row = window.PopupMenu1().findText(name, Qt::MatchContains);
-    window.PopupMenu1().setCurrentIndex(row);
-    emit window.PopupMenu1().activated(row);
-    return row;
-}
-
 // The window's own paths, offscreen.
 TEST(RealWindow, SendPathsArriveByteExactAndRescanSeesClientsComeAndGo) {
     QStringList messages;
@@ -236,7 +118,12 @@ TEST(RealWindow, SendPathsArriveByteExactAndRescanSeesClientsComeAndGo) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    const auto choose = [&window](const QString& name) { return Choose(window, name); };
+    const auto choose = [&window](const QString& name) {
+        const int row = window.PopupMenu1().findText(name, Qt::MatchContains);
+        window.PopupMenu1().setCurrentIndex(row);
+        emit window.PopupMenu1().activated(row);
+        return row;
+    };
     EXPECT_GE(choose(QStringLiteral("to VirMIDI 0-1")), 0);
     window.ComboBox1().setEditText(QStringLiteral("2"));
     window.Slider1().setValue(64);
@@ -259,21 +146,76 @@ TEST(RealWindow, SendPathsArriveByteExactAndRescanSeesClientsComeAndGo) {
     SetMsgBoxHook({});
 }
 
-TEST(RealWindow, AControlChangeRightBeforeAnotherChoiceArrives) {
+// What the window says, and a row chosen by its text.
+class WindowSays : public ::testing::Test {
+protected:
+    WindowSays() {
+        SetMsgBoxHook([this](const QString& text) { messages.append(text); });
+    }
+    ~WindowSays() override { SetMsgBoxHook({}); }
+    static void Choose(Window1& window, const char* text) {
+        const int row = window.PopupMenu1().findText(QString::fromUtf8(text), Qt::MatchContains);
+        window.PopupMenu1().setCurrentIndex(row);
+        emit window.PopupMenu1().activated(row);
+    }
+    QStringList messages;
+};
+
+TEST_F(WindowSays, NothingAtStartAndSendsToTheNewestOutput) {
+    RawReader reader(3);  // VirMIDI 0-3, two-way: an output row, then an input row, last
+    MidiLibrary::ReInitialize();
+    Window1 window;
+    EXPECT_TRUE(window.PopupMenu1().currentText().endsWith(QStringLiteral("to VirMIDI 0-3")));
+    window.SendCC().click();
+    EXPECT_EQ(reader.Bytes(3), "B0 07 7F");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(WindowSays, OnceThatADeviceVanishedAndTheNextOneWorks) {
+    RawReader reader(0);
+    auto gone = std::make_unique<Beside>(std::vector<std::string>{"aseqdump"});
+    ASSERT_TRUE(WaitFor("/proc/asound/seq/clients", "aseqdump"));
+    Window1 window;
+    window.PushButtonSearch().click();
+    Choose(window, "to aseqdump");
+    gone.reset();
+    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
+    window.SendSysExHex().click();
+    EXPECT_TRUE(messages.value(0).contains(": to aseqdump.\nPortMidi: `Host error': "));
+    Choose(window, "to VirMIDI 0-0");
+    window.SendSysExHex().click();
+    EXPECT_EQ(reader.Bytes(3), "F0 01 F7");
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(WindowSays, WhyWithoutTheSequencerDevice) {
+    ASSERT_EQ(std::rename("/dev/snd/seq", "/dev/snd/seq-away"), 0);
+    MidiLibrary::ReInitialize();
+    auto window = std::make_unique<Window1>();
+    const QString shown = window->PopupMenu1().placeholderText();
+    window->PushButtonSearch().click();
+    window.reset();
+    ASSERT_EQ(std::rename("/dev/snd/seq-away", "/dev/snd/seq"), 0);
+    MidiLibrary::ReInitialize();
+    EXPECT_TRUE(shown.startsWith("No MIDI service: the ALSA sequencer cannot be opened ("));
+    EXPECT_EQ(messages, QStringList{"Error: -10000\n" + shown});
+}
+
+TEST_F(WindowSays, NothingWhenAControlChangeComesRightBeforeAnotherChoice) {
     RawReader first(2), second(3);
     Window1 window;
     for (int i = 0; i < 20; ++i) {
-        Choose(window,
-               i % 2 == 0 ? QStringLiteral("to VirMIDI 0-2") : QStringLiteral("to VirMIDI 0-3"));
+        Choose(window, i % 2 == 0 ? "to VirMIDI 0-2" : "to VirMIDI 0-3");
         window.SendCC().click();
     }
-    Choose(window, QStringLiteral("to VirMIDI 0-2"));
+    Choose(window, "to VirMIDI 0-2");
     std::string ten = "B0 07 7F";  // and running status from then on
     for (int i = 1; i < 10; ++i) {
         ten += " 07 7F";
     }
     EXPECT_EQ(first.Bytes(21), ten);
     EXPECT_EQ(second.Bytes(21), ten);
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 // count messages of size bytes, and the same as a hex row.
@@ -309,39 +251,24 @@ void SendHexRow(Window1& window, const std::pair<std::string, QString>& messages
                 took.count() / wire);
 }
 
-// A port draining at MIDI cable speed: VirMIDI 0-<device>'s raw device read at 3000 bytes/s.
-struct SlowPort : Beside {
-    explicit SlowPort(int device)
-        : Beside(
-              {"pv", "-q", "-L", "3000", "-B", "64", "/dev/snd/midiC0D" + std::to_string(device)}) {
-        EXPECT_TRUE(WaitFor("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
-    }
-    std::string Received(std::size_t atLeast) const {
-        for (int i = 0; i < 500 && Output().size() < atLeast; ++i) {
-            std::this_thread::sleep_for(20ms);
-        }
-        return Output();
-    }
-};
-
-TEST(RealWindow, LongSysExArrivesWholeAtSlowPortsAndSmallPoolsAndCancelKeepsWholeMessages) {
+TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
     SlowPort slow(0);
     const Receiver pool("kelvane-default-pool", "14:0", "0");
     Window1 window;
-    Choose(window, QStringLiteral("to VirMIDI 0-0"));
+    window.PushButtonSearch().click();
+    Choose(window, "to VirMIDI 0-0");
     std::string all;
-    for (const auto& [count, size] : {std::pair(64, 256), {256, 256}}) {
-        const auto sent = Messages(count, size);
+    for (const int count : {64, 256}) {
+        const auto sent = Messages(count, 256);
         SendHexRow(window, sent);
         all += sent.first;
         const std::string got = slow.Received(all.size());
         EXPECT_TRUE(got == all)
-            << count << " x " << size << ": " << got.size() << " of " << all.size()
-            << ", the first wrong at "
+            << count << " x 256: " << got.size() << " of " << all.size() << ", the first wrong at "
             << std::mismatch(got.begin(), got.end(), all.begin(), all.end()).first - got.begin();
     }
     const auto sent = Messages(256, 256);
-    Choose(window, QStringLiteral("to Midi Through"));
+    Choose(window, "to Midi Through");
     SendHexRow(window, sent);
     std::string hex;
     for (const char byte : sent.first) {
@@ -352,8 +279,9 @@ TEST(RealWindow, LongSysExArrivesWholeAtSlowPortsAndSmallPoolsAndCancelKeepsWhol
     }
     EXPECT_EQ(pool.Bytes(sent.first.size(), 10s) + ' ', hex);
 
+    // Cancelled about half way: whole messages only, and the next message arrives.
     SlowPort cancelled(1);
-    Choose(window, QStringLiteral("to VirMIDI 0-1"));
+    Choose(window, "to VirMIDI 0-1");
     SendHexRow(window, Messages(64, 256), 2s);
     window.SendCC().click();
     QTest::qWait(2500);
@@ -363,6 +291,7 @@ TEST(RealWindow, LongSysExArrivesWholeAtSlowPortsAndSmallPoolsAndCancelKeepsWhol
     EXPECT_TRUE(sysex % 256 == 0 && sysex > 4096 && sysex < 16384) << sysex;
     EXPECT_EQ(cut.substr(0, sysex), sent.first.substr(0, sysex));
     EXPECT_EQ(cut.substr(sysex), "\xB0\x07\x7F");
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace
