@@ -1,6 +1,5 @@
 #include "midi/midi_stream.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "midi/midi_error.h"
