@@ -1,5 +1,7 @@
 #include <QClipboard>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -68,6 +70,7 @@ private slots:
     void sysExFieldsMirrorAndSend();
     void badRowsAreNeverSent();
     void failedSendsShowPortMidisText();
+    void droppedSyxFileFillsTheHexField();
     void editMenuActsOnTheFocusedField();
     void messageBoxShowsPlainTextLines();
     void runShowsTheWindowUntilQuit();
@@ -130,7 +133,7 @@ void WindowTest::startsAsDesignedWithNoHandlerRun() {
     // What desktops show for the program: its name, the entry it belongs to, its icon.
     QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName(),
              QStringLiteral("Kelvane org.kelvane.Kelvane"));
-    QVERIFY(!h.w().windowIcon().isNull());
+    QVERIFY(!h.w().windowIcon().pixmap(32).isNull());
     QVERIFY(h.messages.isEmpty());
     QTest::keyClick(&h.w(), Qt::Key_I, Qt::ControlModifier);
     h.window.reset();  // About belongs to the application, not to the window
@@ -305,6 +308,31 @@ void WindowTest::failedSendsShowPortMidisText() {
     QCOMPARE(h.backend->Writes(),
              Strings({"WriteShort 0 0 B0 07 7F", "WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 F7"}));
     QCOMPARE(h.messages.size(), 4);
+}
+
+void WindowTest::droppedSyxFileFillsTheHexField() {
+    Harness h({Output("A")});
+    const QTemporaryDir dir;
+    const auto drop = [&h, &dir](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(file.fileName())});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QVERIFY(QApplication::sendEvent(&h.w().SysExFieldHex(), &enter) && enter.isAccepted());
+        QApplication::sendEvent(&h.w().SysExFieldHex(), &dropped);
+    };
+    drop("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
+    QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
+    QVERIFY(h.w().SendSysExHex().isDefault());
+    drop("open.SYX", QByteArray("\xF0\x41"));
+    drop("empty.syx", {});
+    QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
+    QCOMPARE(h.messages, QStringList({"open.SYX: the file is not complete SysEx messages: the "
+                                      "message starting at byte 1 has no closing F7.",
+                                      "empty.syx: the file is empty."}));
 }
 
 void WindowTest::editMenuActsOnTheFocusedField() {

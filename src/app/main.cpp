@@ -1,6 +1,9 @@
-#include "app/app.h"
+#include "app/start_window.h"
+#include "cli/run.h"
 
 int main(int argc, char** argv) {
-    kelvane::App app(argc, argv);
-    return app.Run();
+    if (argc > 1) {
+        return kelvane::cli::RunCommandLine(argc, argv);
+    }
+    return kelvane::StartWindow(argv);
 }

@@ -8,6 +8,7 @@ namespace kelvane {
 
 inline constexpr char16_t kCcNumberRefusal[] = u"CC number are 0 to 127 only.";
 inline constexpr char16_t kCcChannelRefusal[] = u"CC channel are 1 to 16 only.";
+inline constexpr char16_t kCcValueRefusal[] = u"CC value are 0 to 127 only.";
 
 struct ControlChange {
     std::int64_t status = 0;
@@ -28,5 +29,9 @@ struct ControlChangeBuild {
 // status falls outside B0-BF would send another kind of message, so it is refused too.
 ControlChangeBuild BuildControlChange(QStringView channelText, QStringView numberText,
                                       std::int64_t value);
+
+// The same with the value typed as text, read and bounded like the number and checked last.
+ControlChangeBuild BuildControlChange(QStringView channelText, QStringView numberText,
+                                      QStringView valueText);
 
 }  // namespace kelvane

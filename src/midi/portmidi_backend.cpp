@@ -34,8 +34,9 @@ std::optional<DeviceRecord> PortMidiBackend::DeviceInfo(int id) {
 
 int PortMidiBackend::OpenOutput(StreamHandle* stream, int id, std::int32_t bufferSize,
                                 std::int32_t latency) {
-    // Latency scheduling runs on PortTime, which must be started before the first open.
-    if (!Pt_Started()) {
+    // Latency scheduling runs on PortTime, which must be started before the first such open;
+    // without latency nothing is scheduled, and no timer thread is needed.
+    if (latency > 0 && !Pt_Started()) {
         Pt_Start(1, nullptr, nullptr);
     }
     PortMidiStream* opened = nullptr;

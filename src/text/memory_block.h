@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace kelvane {
@@ -11,6 +12,7 @@ namespace kelvane {
 class MemoryBlock {
 public:
     explicit MemoryBlock(std::size_t size) : bytes_(size) {}
+    explicit MemoryBlock(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
     std::size_t Size() const { return bytes_.size(); }
 

@@ -1,7 +1,10 @@
 #include "ui/window1.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTimer>
 #include <chrono>
 #include <stdexcept>
@@ -10,6 +13,7 @@
 #include "messages/send.h"
 #include "messages/send_progress_text.h"
 #include "messages/sysex_row.h"
+#include "messages/syx_file.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/output_settings.h"
@@ -39,6 +43,16 @@ QAction* FindAction(const QList<QAction*>& actions, const QString& name) {
     return nullptr;
 }
 
+// The local .syx file a drag carries, or an empty text.
+QString SyxPath(const QMimeData* mime) {
+    if (mime == nullptr || mime->urls().size() != 1) {
+        return {};
+    }
+    const QUrl url = mime->urls().constFirst();
+    const bool syx = url.isLocalFile() && url.fileName().endsWith(u".syx", Qt::CaseInsensitive);
+    return syx ? url.toLocalFile() : QString();
+}
+
 }  // namespace
 
 Window1::Window1(QMenuBar* menus) {
@@ -54,6 +68,13 @@ Window1::Window1(QMenuBar* menus) {
     const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
     resize(kContentSize + QSize(0, menuHeight));
     ComboBox1().setCompleter(nullptr);
+
+    setAcceptDrops(true);
+    for (QObject* target :
+         {static_cast<QObject*>(this), static_cast<QObject*>(&CCnumber()),
+          static_cast<QObject*>(&SysExField()), static_cast<QObject*>(&SysExFieldHex())}) {
+        target->installEventFilter(this);
+    }
 
     AttachHandlers();
     Open();
@@ -329,5 +350,34 @@ void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
 void Window1::SendSysExHex_Action(QPushButton&) { SendSysExDataHex(); }
 
 void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexSysExBytes); }
+
+// .syx files
+
+bool Window1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = SyxPath(drop->mimeData());
+        if (!path.isEmpty()) {
+            drop->acceptProposedAction();
+            if (type == QEvent::Drop) {
+                DropObject(path);
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Window1::DropObject(const QString& path) {
+    const SyxFile file = ReadSyx(path);
+    if (!file.problem.isEmpty()) {
+        MsgBox(QFileInfo(path).fileName() + QStringLiteral(": ") + file.problem + u'.');
+        return;
+    }
+    SysExFieldHex().setText(QString::fromLatin1(file.bytes.toHex(' ').toUpper()));
+    // The user's own change of the field, as typing would be, whether or not the window is active.
+    SetDefault(SendSysExHex(), true);
+}
 
 }  // namespace kelvane

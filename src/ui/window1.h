@@ -73,6 +73,10 @@ public:
     void SysExFieldHex_TextChange(QLineEdit& control);
     void SendSysExHex_Action(QPushButton& control);
 
+    // A .syx file dropped anywhere on the window: its bytes go into SysExFieldHex as two-digit
+    // hex values, or the reason it is no SysEx goes into a message box and nothing changes.
+    void DropObject(const QString& path);
+
     std::int64_t GetVelocity() const;
     void SendCCdata();
     void SendSysExData();
@@ -81,6 +85,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Takes drags of one .syx file from the window and its fields; other drags go on as before.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     template <typename Control>

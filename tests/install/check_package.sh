@@ -7,13 +7,13 @@ build=$(cd "$1" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-cmake --build "$build" --target kelvane >/dev/null
+cmake --build "$build" --target kelvane kelvane_manual >/dev/null
 (cd "$build" && cpack -G DEB -B "$scratch/out" >/dev/null)
 deb=$(ls "$scratch"/out/kelvane_*.deb)
 dpkg-deb -x "$deb" "$scratch/root"
 root=$scratch/root/usr
 
-for file in bin/kelvane \
+for file in bin/kelvane libexec/kelvane/kelvane-window share/man/man1/kelvane.1.gz \
     share/applications/org.kelvane.Kelvane.desktop \
     share/metainfo/org.kelvane.Kelvane.metainfo.xml \
     share/icons/hicolor/scalable/apps/org.kelvane.Kelvane.svg \
@@ -31,13 +31,20 @@ if grep -q -- '-dev' <<<"$depends"; then
     exit 1
 fi
 
-if ldd "$root/bin/kelvane" | grep 'not found'; then
+if ldd "$root/bin/kelvane" "$root/libexec/kelvane/kelvane-window" | grep 'not found'; then
     echo "the installed program does not find its libraries"
     exit 1
 fi
 
 desktop-file-validate "$root/share/applications/org.kelvane.Kelvane.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/org.kelvane.Kelvane.metainfo.xml"
+
+# The manual renders, and says what --help says.
+manual=$(MANWIDTH=100 man -l "$root/share/man/man1/kelvane.1.gz" 2>&1)
+help=$("$root/bin/kelvane" --help)
+for option in $(grep -o -- '--[a-z]*' <<<"$help" | grep -v -- '--help-all' | sort -u); do
+    grep -q -- "$option" <<<"$manual" || { echo "the manual lacks $option"; exit 1; }
+done
 
 # Started from the unpacked root, it must still be running after two seconds.
 status=0

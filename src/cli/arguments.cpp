@@ -1,0 +1,191 @@
+#include "cli/arguments.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <algorithm>
+#include <map>
+
+#include "messages/send.h"
+#include "messages/sysex_row.h"
+#include "messages/syx_file.h"
+
+namespace kelvane::cli {
+namespace {
+
+// --cc takes three values, which QCommandLineParser cannot: they travel as one, joined by a
+// character no shell argument carries.
+constexpr QChar kJoin = u'\u001F';
+
+QString CcArgument(const QString& joined) {
+    return QStringLiteral("--cc ") + QString(joined).replace(kJoin, u' ');
+}
+
+// Joins each "--cc A B C" into "--cc=A\x1FB\x1FC"; at the end of the line it takes what is left.
+QStringList JoinCcValues(const QStringList& arguments) {
+    QStringList joined;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const qsizetype count = std::min<qsizetype>(3, arguments.size() - i - 1);
+        if (i > 0 && arguments[i] == u"--cc" && count > 0) {
+            joined << QStringLiteral("--cc=") + arguments.mid(i + 1, count).join(kJoin);
+            i += count;
+        } else {
+            joined << arguments[i];
+        }
+    }
+    return joined;
+}
+
+struct Checked {
+    std::optional<Message> message;
+    QString refusal;
+};
+
+Checked ControlChangeOf(const QString& joined) {
+    const QStringList values = joined.split(kJoin);
+    const QString argument = CcArgument(joined);
+    if (values.size() != 3) {
+        return {{}, argument + QStringLiteral(": needs three values, NUMBER CHANNEL VALUE")};
+    }
+    const ControlChangeBuild built = BuildControlChange(values[1], values[0], values[2]);
+    if (!built.refusal.isEmpty()) {
+        return {{}, argument + QStringLiteral(": ") + built.refusal};
+    }
+    return {Message{argument, built.message}, {}};
+}
+
+Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf)(QStringView)) {
+    const QString argument = QStringLiteral("--%1 %2").arg(option, row);
+    if (!HasEnoughSysExData(row)) {
+        return {{}, argument + QStringLiteral(": ") + QString::fromUtf16(kNotEnoughSysEx)};
+    }
+    SysExRowBytes bytes = bytesOf(row);
+    if (!bytes.problem.isEmpty()) {
+        return {{}, argument + QStringLiteral(": ") + NothingSent(bytes.problem)};
+    }
+    return {Message{argument, std::move(bytes.block)}, {}};
+}
+
+Checked FileOf(const QString& path) {
+    const QString argument = QStringLiteral("--syx ") + path;
+    const SyxFile file = ReadSyx(path);
+    if (!file.problem.isEmpty()) {
+        return {{}, argument + QStringLiteral(": ") + file.problem};
+    }
+    return {Message{argument, MemoryBlock({file.bytes.begin(), file.bytes.end()})}, {}};
+}
+
+Checked MessageOf(const QString& option, const QString& value) {
+    if (option == u"cc") {
+        return ControlChangeOf(value);
+    }
+    if (option == u"dec") {
+        return RowOf(option, value, DecimalSysExBytes);
+    }
+    if (option == u"hex") {
+        return RowOf(option, value, HexSysExBytes);
+    }
+    return FileOf(value);
+}
+
+}  // namespace
+
+Parsed ParseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
+        "when one of them is wrong. Without arguments, Kelvane opens its window."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("List the MIDI devices as the window does."));
+    const QCommandLineOption to(
+        QStringLiteral("to"),
+        QStringLiteral("The output: its number as --list shows it, or its name or a part of it "
+                       "(by default the output the window selects at start)."),
+        QStringLiteral("DEVICE"));
+    const QCommandLineOption cc(
+        QStringLiteral("cc"),
+        QStringLiteral("A Control Change: number 0-127, channel 1-16, value 0-127."),
+        QStringLiteral("NUMBER CHANNEL VALUE"));
+    const QCommandLineOption dec(
+        QStringLiteral("dec"), QStringLiteral("SysEx as decimal values: \"240 126 127 6 1 247\"."),
+        QStringLiteral("ROW"));
+    const QCommandLineOption hex(QStringLiteral("hex"),
+                                 QStringLiteral("SysEx as hex values: \"F0 7E 7F 06 01 F7\"."),
+                                 QStringLiteral("ROW"));
+    const QCommandLineOption syx(
+        QStringLiteral("syx"),
+        QStringLiteral("SysEx messages from a .syx file; - reads standard input."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption rate(
+        QStringLiteral("rate"),
+        QStringLiteral("Pace SysEx at this many bytes per second (by default a little below "
+                       "MIDI's 3125, so that slow ports lose nothing); 0 sends at once."),
+        QStringLiteral("BYTES_PER_SECOND"));
+    parser.addOptions({list, to, cc, dec, hex, syx, rate});
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    const QString usage = parser.helpText().section(u'\n', 0, 0) +
+                          QStringLiteral("\nTry 'kelvane --help' for more.\n");
+    const auto refuse = [&usage](const QString& why) {
+        return Parsed{{}, kRefused, {}, QStringLiteral("kelvane: ") + why + u'\n' + usage};
+    };
+    if (!parser.parse(JoinCcValues(arguments))) {
+        return refuse(parser.errorText());
+    }
+    if (parser.isSet(help)) {
+        return {{}, kSent, parser.helpText(), {}};
+    }
+    if (parser.isSet(version)) {
+        return {{},
+                kSent,
+                QStringLiteral("kelvane %1\n").arg(QCoreApplication::applicationVersion()),
+                {}};
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuse(QStringLiteral("unexpected argument '%1'")
+                          .arg(parser.positionalArguments().constFirst()));
+    }
+    for (const QString& once : {QStringLiteral("to"), QStringLiteral("rate")}) {
+        if (parser.values(once).size() > 1) {
+            return refuse(QStringLiteral("--%1 is given more than once").arg(once));
+        }
+    }
+
+    Parsed parsed;
+    parsed.plan.list = parser.isSet(list);
+    if (parser.isSet(to)) {
+        parsed.plan.to = parser.value(to);
+    }
+    if (parser.isSet(rate)) {
+        bool isNumber = false;
+        const qlonglong bytesPerSecond = parser.value(rate).toLongLong(&isNumber);
+        if (!isNumber || bytesPerSecond < 0) {
+            return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
+                              .arg(parser.value(rate)));
+        }
+        parsed.plan.bytesPerSecond = bytesPerSecond;
+    }
+    QStringList refusals;
+    std::map<QString, qsizetype> seen;
+    for (const QString& option : parser.optionNames()) {
+        if (option != u"cc" && option != u"dec" && option != u"hex" && option != u"syx") {
+            continue;
+        }
+        Checked checked = MessageOf(option, parser.values(option).at(seen[option]++));
+        if (checked.message) {
+            parsed.plan.messages.push_back(std::move(*checked.message));
+        } else {
+            refusals << QStringLiteral("kelvane: ") + checked.refusal + u'\n';
+        }
+    }
+    if (!refusals.isEmpty()) {
+        return {{}, kRefused, {}, refusals.join(QString())};
+    }
+    if (parsed.plan.list == !parsed.plan.messages.empty()) {
+        return refuse(parsed.plan.list ? QStringLiteral("--list sends nothing; give it alone")
+                                       : QStringLiteral("no message to send"));
+    }
+    return parsed;
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "messages/control_change.h"
+#include "text/memory_block.h"
+
+namespace kelvane::cli {
+
+inline constexpr int kSent = 0;
+inline constexpr int kMidiFailed = 1;
+inline constexpr int kRefused = 2;
+
+// One message to send, checked, and the argument it came from for naming it ("--cc 7 1 100").
+struct Message {
+    QString argument;
+    std::variant<ControlChange, MemoryBlock> content;
+};
+
+struct Plan {
+    bool list = false;
+    std::optional<QString> to;                   // none: the output the window selects at start
+    std::optional<std::int64_t> bytesPerSecond;  // none: the port layer's pace; 0: no pacing
+    std::vector<Message> messages;
+};
+
+// The plan, or what to print and the status to end with: help, version, or refusals (every bad
+// argument named, so that nothing at all is sent).
+struct Parsed {
+    Plan plan;
+    std::optional<int> exitStatus;
+    QString out;
+    QString err;
+};
+
+// arguments as the process got them, the program first.
+Parsed ParseArguments(const QStringList& arguments);
+
+}  // namespace kelvane::cli

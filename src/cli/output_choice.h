@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "midi/midi_library.h"
+
+namespace kelvane::cli {
+
+// The output to send to, or why there is none: status kRefused for a --to that names a row
+// without output or several outputs, kMidiFailed when no such output exists.
+struct OutputChoice {
+    std::int64_t deviceId = -1;
+    int status = 0;
+    QString problem;
+};
+
+// devices: every device, in ID order. to: a device number as the list shows it ("3" or "#3"), or
+// a name or part of one, case insensitive, where a whole name wins over parts; none: the row the
+// window selects at start.
+OutputChoice ChooseOutput(std::span<const midi::MidiDeviceInfo> devices,
+                          const std::optional<QString>& to);
+
+}  // namespace kelvane::cli

@@ -1,0 +1,112 @@
+#include "cli/run.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/version.h"
+#include "cli/output_choice.h"
+#include "cli/paced_send.h"
+#include "messages/send.h"
+#include "midi/device_rows.h"
+#include "midi/midi_stream.h"
+#include "midi/output_settings.h"
+#include "midi/port_context.h"
+#include "midi/sysex_check.h"
+
+namespace kelvane::cli {
+namespace {
+
+// Without latency nothing is scheduled: each write has left when it returns, and the process may
+// end at once. Only a message too long for the port's buffer needs its bytes time-stamped.
+std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
+    for (const Message& message : plan.messages) {
+        const auto* block = std::get_if<MemoryBlock>(&message.content);
+        if (block == nullptr || pace.BytesPerSecond() == 0) {
+            continue;
+        }
+        for (const auto& one : midi::CheckSysEx(block->Bytes()).messages) {
+            if (std::ssize(one) > pace.BurstBytes()) {
+                return midi::kSendLatencyMs;
+            }
+        }
+    }
+    return 0;
+}
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int Fail(int status, const QString& problem) {
+    Print(stderr, QStringLiteral("kelvane: ") + problem + u'\n');
+    return status;
+}
+
+// Every device in ID order; an ID without a description (PortMidi never has one) has no output.
+std::vector<midi::MidiDeviceInfo> Devices() {
+    std::vector<midi::MidiDeviceInfo> devices;
+    for (std::int64_t id = 0; id < midi::MidiLibrary::CountDevices(); ++id) {
+        devices.push_back(midi::MidiLibrary::DeviceInfo(id).value_or(midi::MidiDeviceInfo{}));
+    }
+    return devices;
+}
+
+// What became of one message; its PortMidi error is told as the window tells it.
+SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& message) {
+    if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
+        return SendControlChange(stream, deviceId, {*cc, {}});
+    }
+    return {
+        {}, SendPaced(stream, std::get<MemoryBlock>(message.content), message.argument), deviceId};
+}
+
+}  // namespace
+
+int RunPlan(const Plan& plan) {
+    const midi::MidiLibrary library;
+    const std::vector<midi::MidiDeviceInfo> devices = Devices();
+    if (plan.list) {
+        for (std::size_t id = 0; id < devices.size(); ++id) {
+            Print(stdout, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');
+        }
+        return kSent;
+    }
+    const OutputChoice choice = ChooseOutput(devices, plan.to);
+    if (choice.status != kSent) {
+        return Fail(choice.status, choice.problem);
+    }
+    midi::MidiStream stream;
+    stream.SetPacing(plan.bytesPerSecond ? midi::Pace(*plan.bytesPerSecond) : midi::Pace());
+    const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
+                                         LatencyFor(plan, stream.Pacing()));
+    if (opened != 0) {
+        return Fail(kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
+    }
+    for (const Message& message : plan.messages) {
+        const SendResult result = Send(stream, choice.deviceId, message);
+        if (!result.Sent()) {
+            return Fail(kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
+        }
+    }
+    // Success is told by ending, so only once what was written has left.
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(midi::PortContext::Instance().MsUntilDrained()));
+    return kSent;
+}
+
+int RunCommandLine(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KELVANE_VERSION_MAJOR)
+                                                .arg(KELVANE_VERSION_MINOR)
+                                                .arg(KELVANE_VERSION_PATCH));
+    const Parsed parsed = ParseArguments(QCoreApplication::arguments());
+    Print(stdout, parsed.out);
+    Print(stderr, parsed.err);
+    return parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan);
+}
+
+}  // namespace kelvane::cli

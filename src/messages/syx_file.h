@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kelvane {
+
+// Larger files are refused rather than read: at MIDI speed 16 MiB already take 90 minutes.
+inline constexpr qsizetype kMaxSyxBytes = qsizetype{16} << 20;
+
+// The bytes of a .syx file, read whole, or why they cannot be sent (a clause: "the file is
+// empty"): a file must hold one or more complete SysEx messages. The path "-" reads standard input.
+struct SyxFile {
+    QByteArray bytes;
+    QString problem;
+};
+
+SyxFile ReadSyx(const QString& path);
+
+}  // namespace kelvane

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "cli/arguments.h"
+#include "cli/output_choice.h"
+
+namespace kelvane::cli {
+namespace {
+
+std::vector<int> Sent(const Plan& plan) {
+    std::vector<int> bytes;
+    for (const Message& message : plan.messages) {
+        if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
+            bytes.insert(bytes.end(), {int(cc->status), int(cc->controller), int(cc->value)});
+        } else {
+            const auto block = std::get<MemoryBlock>(message.content).Bytes();
+            bytes.insert(bytes.end(), block.begin(), block.end());
+        }
+    }
+    return bytes;
+}
+
+TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
+    QTemporaryDir dir;
+    const auto file = [&dir](const char* name, const QByteArray& bytes) {
+        QFile out(dir.filePath(name));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        return out.fileName();
+    };
+    const QString dump = file("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
+    const QString open = file("open.syx", QByteArray("\xF0\x41\x10"));
+    const QString empty = file("empty.syx", {});
+    const struct {
+        QStringList arguments;
+        std::vector<int> bytes;
+        QString err;  // a line of standard error, or "" for none
+    } cases[] = {
+        {{"--cc", "7", "1", "100", "--hex", "f0 7e 7f 06 01 f7", "--dec", "240 9 247"},
+         {0xB0, 7, 100, 0xF0, 0x7E, 0x7F, 6, 1, 0xF7, 0xF0, 9, 0xF7},
+         ""},
+        {{"--syx", dump, "--cc=7", "--to", "Synth"}, {}, "--cc 7: needs three values"},
+        {{"--to=2", "--syx", dump, "--cc", "0", "16", "127"},
+         {0xF0, 0x41, 0x10, 0xF7, 0xF0, 0xF7, 0xBF, 0, 127},
+         ""},
+        {{"--cc", "7", "17", "100", "--dec", "12"}, {}, "--cc 7 17 100: CC channel are 1 to"},
+        {{"--cc", "1", "1", "128"}, {}, "--cc 1 1 128: CC value are 0 to 127 only."},
+        {{"--dec", "12"}, {}, "--dec 12: Not enough SysEx data in the text field."},
+        {{"--hex", "F0 41"}, {}, "--hex F0 41: Nothing was sent: "},
+        {{"--syx", open}, {}, "--syx " + open + ": the file is not complete SysEx"},
+        {{"--syx", empty}, {}, "--syx " + empty + ": the file is empty"},
+        {{"--syx", dir.path()}, {}, "--syx " + dir.path() + ": the file cannot be read: "},
+        {{"--bogus"}, {}, "kelvane: Unknown option 'bogus'."},
+        {{"7"}, {}, "kelvane: unexpected argument '7'"},
+        {{"--to", "1"}, {}, "kelvane: no message to send"},
+        {{"--list", "--cc", "7", "1", "1"}, {}, "kelvane: --list sends nothing"},
+    };
+    const QByteArray message = QByteArray("\xF0") + QByteArray(1022, 0x55) + QByteArray("\xF7");
+    const QString big = file("big.syx", message.repeated(1024));  // 1 MiB, sent whole
+    EXPECT_EQ(Sent(ParseArguments({"kelvane", "--syx", big}).plan).size(), 1u << 20);
+    for (const auto& [arguments, bytes, err] : cases) {
+        const Parsed parsed = ParseArguments(QStringList{"kelvane"} + arguments);
+        const std::string what = arguments.join(u' ').toStdString();
+        EXPECT_EQ(parsed.exitStatus.value_or(kSent), err.isEmpty() ? kSent : kRefused) << what;
+        EXPECT_TRUE(err.isEmpty() ? parsed.err.isEmpty() : parsed.err.contains(err))
+            << what << "\n"
+            << parsed.err.toStdString();
+        EXPECT_EQ(Sent(parsed.plan), bytes) << what;
+    }
+}
+
+// Number, part of a name and ambiguity are tried against real ports in the VM.
+TEST(CommandLine, AWholeNameWinsOverParts) {
+    const std::vector<midi::MidiDeviceInfo> devices = {{"Synth A", "", false, true},
+                                                       {"Synth AB", "", false, true}};
+    EXPECT_EQ(ChooseOutput(devices, QString("synth a")).deviceId, 0);
+    EXPECT_EQ(ChooseOutput(devices, QString("Synth")).status, kRefused);
+}
+
+}  // namespace
+}  // namespace kelvane::cli
