@@ -12,7 +12,6 @@
 #include "midi/device_rows.h"
 #include "midi/midi_stream.h"
 #include "midi/output_settings.h"
-#include "midi/port_context.h"
 #include "midi/sysex_check.h"
 
 namespace kelvane::cli {
@@ -44,6 +43,15 @@ int Fail(int status, const QString& problem) {
     return status;
 }
 
+// A missing device may be a missing MIDI service: say so, which also makes an empty list fail.
+int NoService(int status, const QString& problem) {
+    const QString service = midi::MidiLibrary::ServiceProblem();
+    if (service.isEmpty()) {
+        return problem.isEmpty() ? status : Fail(status, problem);
+    }
+    return Fail(kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
+}
+
 // Every device in ID order; an ID without a description (PortMidi never has one) has no output.
 std::vector<midi::MidiDeviceInfo> Devices() {
     std::vector<midi::MidiDeviceInfo> devices;
@@ -71,9 +79,12 @@ int RunPlan(const Plan& plan) {
         for (std::size_t id = 0; id < devices.size(); ++id) {
             Print(stdout, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');
         }
-        return kSent;
+        return devices.empty() ? NoService(kSent, {}) : kSent;
     }
     const OutputChoice choice = ChooseOutput(devices, plan.to);
+    if (choice.status == kMidiFailed) {
+        return NoService(kMidiFailed, choice.problem);
+    }
     if (choice.status != kSent) {
         return Fail(choice.status, choice.problem);
     }
@@ -91,8 +102,7 @@ int RunPlan(const Plan& plan) {
         }
     }
     // Success is told by ending, so only once what was written has left.
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(midi::PortContext::Instance().MsUntilDrained()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(midi::MidiLibrary::MsUntilOutputLeft()));
     return kSent;
 }
 

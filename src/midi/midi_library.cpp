@@ -24,9 +24,7 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
 int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
 
 QString MidiLibrary::ServiceProblem() {
-    PortContext& context = PortContext::Instance();
-    context.Ready();
-    const std::string& problem = context.ServiceProblem();
+    const std::string& problem = PortContext::Instance().ServiceProblem();
     return problem.empty()
                ? QString()
                : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';

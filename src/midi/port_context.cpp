@@ -37,8 +37,8 @@ Backend& PortContext::Ready() {
 int PortContext::Initialize() {
     const int error = backend_->Initialize();
     initialized_ = true;
-    serviceProblem_ = backend_->ServiceProblem();
-    return error == kNoError && !serviceProblem_.empty() ? kHostError : error;
+    serviceProblem_.reset();
+    return error;
 }
 
 int PortContext::ReInitialize() {
@@ -46,7 +46,16 @@ int PortContext::ReInitialize() {
     CloseAllWaiting();
     const int terminated = backend.Terminate();
     const int initialized = Initialize();
-    return terminated != kNoError ? terminated : initialized;
+    const int error = terminated != kNoError ? terminated : initialized;
+    return error == kNoError && !ServiceProblem().empty() ? kHostError : error;
+}
+
+const std::string& PortContext::ServiceProblem() {
+    Backend& backend = Ready();
+    if (!serviceProblem_) {
+        serviceProblem_ = backend.ServiceProblem();
+    }
+    return *serviceProblem_;
 }
 
 void PortContext::Register(MidiStream& stream) { streams_.push_back(&stream); }

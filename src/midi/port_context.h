@@ -35,7 +35,8 @@ public:
     int ReInitialize();
 
     // Why the MIDI service could not be reached at the last initialisation; empty when it could.
-    const std::string& ServiceProblem() const { return serviceProblem_; }
+    // Found out when first asked, since that opens the sequencer once more.
+    const std::string& ServiceProblem();
     // A handle whose output is still scheduled, and what it was opened with.
     struct Held {
         StreamHandle handle;
@@ -69,7 +70,7 @@ private:
 
     std::unique_ptr<Backend> backend_;
     bool initialized_ = false;
-    std::string serviceProblem_;
+    std::optional<std::string> serviceProblem_;
     std::vector<MidiStream*> streams_;
     std::vector<Held> closing_;
 };
