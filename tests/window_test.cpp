@@ -74,6 +74,7 @@ private slots:
     void editMenuActsOnTheFocusedField();
     void messageBoxShowsPlainTextLines();
     void runShowsTheWindowUntilQuit();
+    void longSendIsPacedAndStopsForAChoiceOrSearch();
 };
 
 void WindowTest::startsAsDesignedWithNoHandlerRun() {
@@ -245,6 +246,7 @@ void WindowTest::sysExFieldsMirrorAndSend() {
     h.Type(h.w().SysExFieldHex(), "f0 7f f7");  // both are default; the latest one wins
     h.Type(h.w().CCnumber(), "\r");
     h.w().PushButtonSearch().click();  // closing waits until the block has left
+    QTRY_VERIFY(h.backend->calls.size() >= 4);
     QCOMPARE(Strings(h.backend->calls.begin(), h.backend->calls.begin() + 4),
              Strings({"WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 7F F7", "Sleep 26", "Close 0"}));
     QVERIFY(h.messages.isEmpty());
@@ -344,6 +346,7 @@ void WindowTest::editMenuActsOnTheFocusedField() {
     h.w().MenuItem("EditPaste").trigger();
     QCOMPARE(h.w().SysExFieldHex().text().size(), 2 + (row.size() / 4) * 3 + 3);
     h.w().SendSysEx().click();
+    h.w().SendProgress()->SendButton().click();  // after a word on its length
     QCOMPARE(h.backend->Writes().at(0).size(), 14 + 3 * (row.size() / 4 + 2));
 
     h.w().MenuItem("EditSelectAll").trigger();
@@ -372,6 +375,28 @@ void WindowTest::messageBoxShowsPlainTextLines() {
     QCOMPARE(
         shown,
         QStringLiteral("<b>Synth</b>\nError: -1 %1 %2").arg(Qt::PlainText).arg(QMessageBox::Ok));
+}
+
+void WindowTest::longSendIsPacedAndStopsForAChoiceOrSearch() {
+    Harness h({Output("A"), Output("B")});
+    const QString message = QStringLiteral("F0") + QStringLiteral(" 01").repeated(254) + " F7";
+    h.w().SysExFieldHex().setText((message + u' ').repeated(31) + message);  // 8 KiB
+    h.w().SendSysExHex().click();
+    QCOMPARE(h.backend->Writes().size(), std::size_t{16});  // 4 KiB at once
+    QVERIFY(h.w().SendProgress()->isVisible());
+    h.backend->nowMs += 200;  // two more are due
+    QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});
+    h.Choose(0);
+    QTRY_VERIFY(h.w().SendProgress() == nullptr);
+    QCOMPARE(h.backend->Writes().size(), std::size_t{18});
+    QCOMPARE(h.backend->calls.back(), "OpenOutput 0 10000 100");
+
+    // A rescan waits, without blocking, until what was written has left.
+    h.w().PushButtonSearch().click();
+    QVERIFY(!h.w().PushButtonSearch().isEnabled());
+    QTRY_VERIFY(h.w().PushButtonSearch().isEnabled());
+    QCOMPARE(h.backend->calls.back(), "OpenOutput 1 10000 1");
+    QVERIFY(h.messages.isEmpty() && h.backend->misuse.empty());
 }
 
 void WindowTest::runShowsTheWindowUntilQuit() {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "messages/send_progress_text.h"
 #include "midi/paced_sysex.h"
 
 namespace kelvane::cli {
@@ -18,7 +19,7 @@ int SendPaced(midi::MidiStream& stream, const MemoryBlock& block, const QString&
                      "kelvane: %s: a message longer than %lld bytes cannot be paced; a port that "
                      "drains at MIDI speed may lose part of it\n",
                      argument.toLocal8Bit().constData(),
-                     static_cast<long long>(midi::Pace::kSpreadBytes));
+                     static_cast<long long>(stream.Pacing().BurstBytes()));
     }
     const bool terminal = isatty(STDERR_FILENO) == 1;
     bool shown = false;
@@ -31,10 +32,8 @@ int SendPaced(midi::MidiStream& stream, const MemoryBlock& block, const QString&
             return progress.result;
         }
         if (terminal) {
-            std::fprintf(stderr, "\rkelvane: %lld of %lld bytes sent, %lld s left  ",
-                         static_cast<long long>(progress.sentBytes),
-                         static_cast<long long>(progress.totalBytes),
-                         static_cast<long long>((progress.msLeft + 999) / 1000));
+            std::fprintf(stderr, "\rkelvane: %s  ",
+                         SendProgressText(progress).toLocal8Bit().constData());
             shown = true;
         }
         // No window waits on this: the command line may simply sleep until the next step.

@@ -34,24 +34,27 @@ SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
     return {{}, stream.Write(event), deviceId};
 }
 
-SendResult SendSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
-                          const MemoryBlock& block) {
+PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
+                                const MemoryBlock& block, QObject* parent) {
     const QString problem = midi::CheckSysEx(block.Bytes()).problem;
     if (!problem.isEmpty()) {
-        return {NothingSent(problem)};
+        return {{NothingSent(problem)}};
     }
     const int opened = stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
     if (opened != midi::kNoError) {
-        return {{}, opened, deviceId};
+        return {{{}, opened, deviceId}};
     }
-    return {{}, stream.WriteSysEx(0, block.Bytes(), 0), deviceId};
+    const std::span<const std::uint8_t> bytes = block.Bytes();
+    return {{{}, midi::kNoError, deviceId},
+            new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, parent)};
 }
 
-SendResult SendSysExRow(midi::MidiStream& stream, std::int64_t deviceId, const SysExRowBytes& row) {
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
+                              const SysExRowBytes& row, QObject* parent) {
     if (!row.problem.isEmpty()) {
-        return {NothingSent(row.problem)};
+        return {{NothingSent(row.problem)}};
     }
-    return SendSysExBlock(stream, deviceId, row.block);
+    return PrepareSysExBlock(stream, deviceId, row.block, parent);
 }
 
 }  // namespace kelvane

@@ -6,6 +6,7 @@
 #include "messages/control_change.h"
 #include "messages/sysex_row.h"
 #include "midi/midi_stream.h"
+#include "midi/paced_sender.h"
 #include "text/memory_block.h"
 
 namespace kelvane {
@@ -30,13 +31,20 @@ QString NothingSent(const QString& reason);
 SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
                              const ControlChangeBuild& built);
 
-// Aims the stream at deviceId for sending, then writes the block from its first byte. A block
-// that is not SysEx messages is refused with the SysEx check's reason, before the stream is
-// touched.
-SendResult SendSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
-                          const MemoryBlock& block);
+// A SysEx send made ready: refused or failed (result says why, and there is no sender), or the
+// paced send of the bytes, not started, owned by the parent given.
+struct PreparedSysEx {
+    SendResult result;
+    midi::PacedSender* sender = nullptr;
+};
+
+// Aims the stream at deviceId for sending the block from its first byte. A block that is not
+// SysEx messages is refused with the SysEx check's reason, before the stream is touched.
+PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
+                                const MemoryBlock& block, QObject* parent);
 
 // The same for a row's bytes; their problem refuses them.
-SendResult SendSysExRow(midi::MidiStream& stream, std::int64_t deviceId, const SysExRowBytes& row);
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
+                              const SysExRowBytes& row, QObject* parent);
 
 }  // namespace kelvane

@@ -39,12 +39,6 @@ public:
     // Why the MIDI service itself cannot be reached, or empty when it can. PortMidi cannot tell:
     // its initialisation succeeds with no service at all.
     virtual std::string ServiceProblem() = 0;
-    // message as WriteSysEx, but with every 4 bytes time-stamped so that the MIDI service's queue
-    // sends up to burstBytes at once and the rest at bytesPerSecond (both above 0). The stream
-    // must have been opened with a latency above 0, or the time stamps are ignored.
-    virtual int WriteSysExSpread(StreamHandle stream, std::span<const std::uint8_t> message,
-                                 std::int64_t burstBytes, std::int64_t bytesPerSecond) = 0;
-
     // Milliseconds on a monotonic clock, and a pause, so tests need not wait for real.
     virtual std::int64_t NowMs() = 0;
     virtual void SleepMs(std::int64_t ms) = 0;

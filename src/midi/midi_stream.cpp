@@ -1,6 +1,5 @@
 #include "midi/midi_stream.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "midi/midi_error.h"
@@ -118,25 +117,6 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     return error;
 }
 
-int MidiStream::WriteSysExSpread(std::span<const std::uint8_t> message) {
-    if (latency_ == 0 || pace_.BytesPerSecond() == 0) {
-        return WriteSysEx(0, message, 0);
-    }
-    if (CheckSysEx(message).messages.size() != 1) {
-        return kBadData;
-    }
-    if (!IsOpen()) {
-        return ClosedError();
-    }
-    Backend& backend = PortContext::Instance().Ready();
-    const int error =
-        backend.WriteSysExSpread(handle_, message, pace_.BurstBytes(), pace_.BytesPerSecond());
-    const auto size = static_cast<std::int64_t>(message.size());
-    const std::int64_t late = std::max<std::int64_t>(size - pace_.BurstBytes(), 0);
-    NoteWrite(backend, size, late * 1000 / pace_.BytesPerSecond() + 1);
-    return error;
-}
-
 int MidiStream::ClosedError() const { return openError_ != kNoError ? openError_ : kBadPtr; }
 
 void MidiStream::Close() {
@@ -155,11 +135,11 @@ void MidiStream::Close() {
 
 bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs() >= drainedAtMs_; }
 
-void MidiStream::NoteWrite(Backend& backend, std::int64_t bytes, std::int64_t spreadMs) {
+void MidiStream::NoteWrite(Backend& backend, std::int64_t bytes) {
     const std::int64_t now = backend.NowMs();
     pace_.Note(bytes, now);
     if (latency_ > 0) {
-        drainedAtMs_ = std::max(drainedAtMs_, now + spreadMs + latency_ + kDeliveryMarginMs);
+        drainedAtMs_ = now + latency_ + kDeliveryMarginMs;
     }
 }
 

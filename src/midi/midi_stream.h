@@ -49,9 +49,6 @@ public:
     // Writes the bytes of message from offset when they are one or more complete SysEx
     // messages back to back; anything else is refused with kBadData and nothing is sent.
     int WriteSysEx(std::int64_t when, std::span<const std::uint8_t> message, std::int64_t offset);
-    // Writes one complete SysEx message now, its bytes scheduled to leave at the stream's pace
-    // (written as WriteSysEx when the stream has no latency or no pace). Closing waits for it.
-    int WriteSysExSpread(std::span<const std::uint8_t> message);
 
     bool IsOpen() const { return handle_ != nullptr; }
     // When what was written has left PortMidi, on the backend's clock.
@@ -68,7 +65,7 @@ private:
              std::int64_t latency);
     int ClosedError() const;
     bool Drained() const;
-    void NoteWrite(Backend& backend, std::int64_t bytes, std::int64_t spreadMs = 0);
+    void NoteWrite(Backend& backend, std::int64_t bytes);
 
     StreamHandle handle_ = nullptr;
     std::int64_t device_ = -1;

@@ -15,10 +15,6 @@ public:
     // below the cable's 3125 bytes/s so that a port draining at 3000 bytes/s still gets it all.
     static constexpr std::int64_t kBurstBytes = 4096;
     static constexpr std::int64_t kBytesPerSecond = 2900;
-    // The longest single message the MIDI service can be given ahead, its bytes time-stamped at
-    // the pace: beyond about 16 KiB ALSA's sender pool fills and PortMidi's call blocks, then
-    // drops data.
-    static constexpr std::int64_t kSpreadBytes = 12 * 1024;
 
     explicit Pace(std::int64_t bytesPerSecond = kBytesPerSecond,
                   std::int64_t burstBytes = kBurstBytes);

@@ -18,9 +18,10 @@ PacedSysEx::PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block)
 }
 
 bool PacedSysEx::HasUnpaceableMessage() const {
+    const std::int64_t burst = stream_.Pacing().BurstBytes();
     return stream_.Pacing().BytesPerSecond() > 0 &&
-           std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& piece) {
-               return static_cast<std::int64_t>(piece.size) > Pace::kSpreadBytes;
+           std::any_of(pieces_.begin(), pieces_.end(), [burst](const Piece& piece) {
+               return static_cast<std::int64_t>(piece.size) > burst;
            });
 }
 
@@ -44,9 +45,7 @@ SendProgress PacedSysEx::Step() {
             return progress_;
         }
         const std::span<const std::uint8_t> message(block_.data() + piece.offset, piece.size);
-        const bool spread = static_cast<std::int64_t>(piece.size) > stream_.Pacing().BurstBytes();
-        const int result =
-            spread ? stream_.WriteSysExSpread(message) : stream_.WriteSysEx(0, message, 0);
+        const int result = stream_.WriteSysEx(0, message, 0);
         if (result != kNoError) {
             Finish(result);
             return progress_;

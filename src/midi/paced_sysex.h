@@ -20,9 +20,8 @@ struct SendProgress {
 
 // One SysEx send, handed to the stream message by message as its pace allows. Messages are
 // never cut: a step writes whole messages only, and Cancel stops between two of them. A message
-// longer than the pace's burst goes when the port has drained, with its bytes time-stamped at the
-// pace (up to Pace::kSpreadBytes). Nothing here waits; whoever drives it calls Step again after
-// nextInMs.
+// longer than the pace's burst goes whole once the port has drained. Nothing here waits; whoever
+// drives it calls Step again after nextInMs.
 class PacedSysEx {
 public:
     // block: one or more complete SysEx messages back to back; anything else is refused with
@@ -35,7 +34,7 @@ public:
     void Cancel();
     const SendProgress& Progress() const { return progress_; }
 
-    // A message longer than Pace::kSpreadBytes cannot be paced: the port may lose part of it.
+    // A message longer than the pace's burst cannot be paced: the port may lose part of it.
     bool HasUnpaceableMessage() const;
 
 private:

@@ -4,10 +4,8 @@
 #include <portmidi.h>
 #include <porttime.h>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "midi/midi_error.h"
 
@@ -94,23 +92,6 @@ std::string PortMidiBackend::ServiceProblem() {
     }
     snd_seq_close(sequencer);
     return {};
-}
-
-int PortMidiBackend::WriteSysExSpread(StreamHandle stream, std::span<const std::uint8_t> message,
-                                      std::int64_t burstBytes, std::int64_t bytesPerSecond) {
-    // PortMidi hands SysEx to ALSA in chunks, each scheduled at the time stamp of its bytes.
-    const PmTimestamp now = Pt_Time();
-    std::vector<PmEvent> events;
-    events.reserve(message.size() / 4 + 1);
-    for (std::size_t i = 0; i < message.size(); i += 4) {
-        PmMessage word = 0;
-        for (std::size_t b = 0; b < 4 && i + b < message.size(); ++b) {
-            word |= static_cast<PmMessage>(message[i + b]) << (8 * b);
-        }
-        const auto late = std::max<std::int64_t>(static_cast<std::int64_t>(i) - burstBytes, 0);
-        events.push_back({word, now + static_cast<PmTimestamp>(late * 1000 / bytesPerSecond)});
-    }
-    return Pm_Write(stream, events.data(), static_cast<std::int32_t>(events.size()));
 }
 
 std::int64_t PortMidiBackend::NowMs() {

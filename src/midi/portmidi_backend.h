@@ -21,8 +21,6 @@ public:
                    std::span<const std::uint8_t> message) override;
     std::string ErrorText(int error) override;
     std::string ServiceProblem() override;
-    int WriteSysExSpread(StreamHandle stream, std::span<const std::uint8_t> message,
-                         std::int64_t burstBytes, std::int64_t bytesPerSecond) override;
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
 

@@ -1,13 +1,17 @@
 #include "ui/window1.h"
 
+#include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTimer>
+#include <chrono>
 #include <stdexcept>
 
 #include "messages/control_change.h"
 #include "messages/send.h"
+#include "messages/send_progress_text.h"
 #include "messages/sysex_row.h"
 #include "messages/syx_file.h"
 #include "midi/device_rows.h"
@@ -196,10 +200,27 @@ void Window1::GetMIDIWorld() {
 }
 
 void Window1::PopupMenu1_Change(QComboBox& control) {
+    StopSending();
     s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
 }
 
-void Window1::PushButtonSearch_Action(QPushButton&) {
+void Window1::PushButtonSearch_Action(QPushButton& control) {
+    StopSending();
+    // A rescan closes every stream, which would drop output still scheduled: wait for it here
+    // rather than inside the rescan, so the window never sleeps.
+    const std::int64_t wait = midi::MidiLibrary::MsUntilOutputLeft();
+    if (wait > 0) {
+        control.setEnabled(false);
+        QTimer::singleShot(std::chrono::milliseconds(wait), this, [this, &control] {
+            control.setEnabled(true);
+            Search();
+        });
+        return;
+    }
+    Search();
+}
+
+void Window1::Search() {
     const int result = midi::MidiLibrary::ReInitialize();
     if (result != 0) {
         const QString problem = midi::MidiLibrary::ServiceProblem();
@@ -259,7 +280,64 @@ void Window1::SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringV
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
     }
-    Tell(kelvane::SendSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row)));
+    StopSending();
+    const PreparedSysEx prepared =
+        PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), this);
+    if (prepared.sender == nullptr) {
+        Tell(prepared.result);
+        return;
+    }
+    sending_ = prepared.sender;
+    sendingTo_ = prepared.result.deviceId;
+    connect(sending_, &midi::PacedSender::Progressed, this, &Window1::Sending_Progressed);
+    connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
+    if (sending_->Send().HasUnpaceableMessage()) {
+        progress_ = new SendProgressDialog(this);
+        progress_->ShowWarning(UnpaceableWarningText(s->Pacing().BurstBytes()));
+        progress_->ShowProgress(sending_->Send().Progress());
+        connect(progress_, &SendProgressDialog::SendPressed, this, &Window1::SendProgress_Send);
+        connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);
+        progress_->open();
+        return;
+    }
+    sending_->Start();
+}
+
+void Window1::SendProgress_Send() {
+    if (sending_ != nullptr) {
+        sending_->Start();
+    }
+}
+
+void Window1::Sending_Progressed(const midi::SendProgress& progress) {
+    if (progress_ == nullptr) {
+        progress_ = new SendProgressDialog(this);
+        connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);
+        progress_->open();
+    }
+    progress_->ShowProgress(progress);
+}
+
+void Window1::Sending_Finished(const midi::SendProgress& progress) {
+    if (progress_ != nullptr) {
+        progress_->hide();
+        progress_->deleteLater();
+    }
+    if (sending_ != nullptr) {
+        sending_->deleteLater();
+    }
+    Tell({{}, progress.result, sendingTo_});
+}
+
+void Window1::StopSending() {
+    if (sending_ != nullptr) {
+        sending_->Cancel();
+    }
+}
+
+void Window1::closeEvent(QCloseEvent* event) {
+    StopSending();
+    QMainWindow::closeEvent(event);
 }
 
 void Window1::SysExFieldHex_TextChange(QLineEdit& control) {

@@ -16,6 +16,8 @@
 #include "messages/send.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "midi/paced_sender.h"
+#include "ui/send_progress_dialog.h"
 
 class QMenuBar;
 
@@ -58,6 +60,8 @@ public:
 
     // Menu items of the window's menu bar, looked up by name.
     QAction& MenuItem(const QString& name) const;
+    // The dialog of the SysEx send under way, if any.
+    SendProgressDialog* SendProgress() const { return progress_; }
 
     void Slider1_ValueChanged(QSlider& control);
     void SendCC_Action(QPushButton& control);
@@ -80,6 +84,7 @@ public:
     void SendSysExDataHex();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     // Takes drags of one .syx file from the window and its fields; other drags go on as before.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -91,15 +96,25 @@ private:
     void Open();
     void SetDefault(QPushButton& button, bool isDefault);
     void PressDefaultButton();
-    // Refuses a row that is too short with a message; otherwise opens and writes its bytes.
+    // Refuses a row that is too short or not SysEx with a message; otherwise opens and sends its
+    // bytes, paced, with a progress dialog while that takes time.
     void SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView));
     // A send that did not send says why; success stays silent.
     void Tell(const SendResult& result);
+    void SendProgress_Send();
+    void Sending_Progressed(const midi::SendProgress& progress);
+    void Sending_Finished(const midi::SendProgress& progress);
+    // Stops a send under way after the message that is going out.
+    void StopSending();
+    void Search();
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;
     // Buttons carrying Default, the most recently made default last.
     std::vector<QPointer<QPushButton>> defaults_;
+    QPointer<midi::PacedSender> sending_;
+    std::int64_t sendingTo_ = -1;  // the device of the send under way
+    QPointer<SendProgressDialog> progress_;
 };
 
 }  // namespace kelvane

@@ -90,23 +90,12 @@ int RecordingBackend::WriteShort(midi::StreamHandle stream, std::int32_t when,
 
 int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                                  std::span<const std::uint8_t> message) {
-    return RecordSysEx(stream, std::to_string(when), message);
-}
-
-int RecordingBackend::WriteSysExSpread(midi::StreamHandle stream,
-                                       std::span<const std::uint8_t> message, std::int64_t,
-                                       std::int64_t) {
-    return RecordSysEx(stream, "~", message);
-}
-
-int RecordingBackend::RecordSysEx(midi::StreamHandle stream, const std::string& when,
-                                  std::span<const std::uint8_t> message) {
     // PortMidi reads up to the first F7: anything else would be read past or cut.
     if (message.empty() || message.front() != 0xF0 ||
         std::find(message.begin(), message.end(), 0xF7) + 1 != message.end()) {
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
-    return Record("WriteSysEx", stream, when, message);
+    return Record("WriteSysEx", stream, std::to_string(when), message);
 }
 
 std::string RecordingBackend::ErrorText(int error) {

@@ -14,8 +14,7 @@ namespace kelvane::testing {
 // and records every call as a line:
 //   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
 //   "WriteSysEx 1 0 F0 7E F7", "Sleep 26"
-// where the number after a stream call is the device the stream is open on, and the time stamp
-// of a SysEx spread over time is "~".
+// where the number after a stream call is the device the stream is open on.
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
@@ -47,16 +46,12 @@ public:
     // "PortMidi error -9999", and for a host error ": " and hostErrorText.
     std::string ErrorText(int error) override;
     std::string ServiceProblem() override { return serviceProblem; }
-    int WriteSysExSpread(midi::StreamHandle stream, std::span<const std::uint8_t> message,
-                         std::int64_t burstBytes, std::int64_t bytesPerSecond) override;
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
 private:
     int Record(const char* call, midi::StreamHandle stream, const std::string& when,
                std::span<const std::uint8_t> bytes);
-    int RecordSysEx(midi::StreamHandle stream, const std::string& when,
-                    std::span<const std::uint8_t> message);
 
     std::vector<midi::DeviceRecord> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device

@@ -83,6 +83,22 @@ private:
     pid_t pid_ = -1;
 };
 
+// A port draining at MIDI cable speed: VirMIDI 0-<device>'s raw device read at 3000 bytes/s.
+struct SlowPort : Beside {
+    explicit SlowPort(int device)
+        : Beside(
+              {"pv", "-q", "-L", "3000", "-B", "64", "/dev/snd/midiC0D" + std::to_string(device)}) {
+        EXPECT_TRUE(WaitFor("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
+    }
+    // The raw bytes, once atLeast have come or ten seconds have passed.
+    std::string Received(std::size_t atLeast) const {
+        for (int i = 0; i < 500 && Output().size() < atLeast; ++i) {
+            std::this_thread::sleep_for(kPoll);
+        }
+        return Output();
+    }
+};
+
 // What reaches VirMIDI 0-<device>, as amidi reads it from the raw device.
 struct RawReader : Beside {
     explicit RawReader(int device)
@@ -92,10 +108,11 @@ struct RawReader : Beside {
     }
 };
 
-// What our receiver with the largest input pool gets from a port.
+// What our receiver gets from a port, with the largest input pool or the one given (0: ALSA's
+// default).
 struct Receiver : Beside {
-    Receiver(const std::string& name, const std::string& source)
-        : Beside({KELVANE_RECEIVER, name, source}) {
+    Receiver(const std::string& name, const std::string& source, const std::string& pool = "2000")
+        : Beside({KELVANE_RECEIVER, name, source, pool}) {
         EXPECT_TRUE(WaitFor("/proc/asound/seq/clients", '"' + name + '"'));
     }
 };

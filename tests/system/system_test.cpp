@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
 
 #include "beside.h"
 #include "midi/device_rows.h"
@@ -250,6 +252,99 @@ TEST_F(WindowSays, WhyWithoutTheSequencerDevice) {
     MidiLibrary::ReInitialize();
     EXPECT_TRUE(shown.startsWith("No MIDI service: the ALSA sequencer cannot be opened ("));
     EXPECT_EQ(messages, QStringList{"Error: -10000\n" + shown});
+}
+
+TEST_F(WindowSays, NothingWhenAControlChangeComesRightBeforeAnotherChoice) {
+    RawReader first(2), second(3);
+    Window1 window;
+    for (int i = 0; i < 20; ++i) {
+        Choose(window, i % 2 == 0 ? "to VirMIDI 0-2" : "to VirMIDI 0-3");
+        window.SendCC().click();
+    }
+    Choose(window, "to VirMIDI 0-2");
+    std::string ten = "B0 07 7F";  // and running status from then on
+    for (int i = 1; i < 10; ++i) {
+        ten += " 07 7F";
+    }
+    EXPECT_EQ(first.Bytes(21), ten);
+    EXPECT_EQ(second.Bytes(21), ten);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// count messages of size bytes, and the same as a hex row.
+std::pair<std::string, QString> Messages(int count, int size) {
+    std::string block;
+    QStringList row;
+    for (int m = 0; m < count; ++m) {
+        for (int i = 0; i < size; ++i) {
+            block.push_back(static_cast<char>(i == 0          ? 0xF0
+                                              : i == size - 1 ? 0xF7
+                                                              : (m + i) % 128));
+            row << QString::number(static_cast<std::uint8_t>(block.back()), 16);
+        }
+    }
+    return {block, row.join(u' ')};
+}
+
+// Sends the messages from the hex field, cancelled after cancelAfter; prints the time it took.
+void SendHexRow(Window1& window, const std::pair<std::string, QString>& messages,
+                std::chrono::milliseconds cancelAfter = 60s) {
+    window.SysExFieldHex().setText(messages.second);
+    const auto start = std::chrono::steady_clock::now();
+    window.SendSysExHex().click();
+    while (window.SendProgress() != nullptr) {
+        if (std::chrono::steady_clock::now() - start > cancelAfter) {
+            window.SendProgress()->CancelButton().click();
+        }
+        QTest::qWait(20);
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double wire = static_cast<double>(messages.first.size()) / 3125;
+    std::printf("%zu bytes: %.2f s, %.3f x the wire time\n", messages.first.size(), took.count(),
+                took.count() / wire);
+}
+
+TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
+    SlowPort slow(0);
+    const Receiver pool("kelvane-default-pool", "14:0", "0");
+    Window1 window;
+    window.PushButtonSearch().click();
+    Choose(window, "to VirMIDI 0-0");
+    std::string all;
+    for (const int count : {64, 256}) {
+        const auto sent = Messages(count, 256);
+        SendHexRow(window, sent);
+        all += sent.first;
+        const std::string got = slow.Received(all.size());
+        EXPECT_TRUE(got == all)
+            << count << " x 256: " << got.size() << " of " << all.size() << ", the first wrong at "
+            << std::mismatch(got.begin(), got.end(), all.begin(), all.end()).first - got.begin();
+    }
+    const auto sent = Messages(256, 256);
+    Choose(window, "to Midi Through");
+    SendHexRow(window, sent);
+    std::string hex;
+    for (const char byte : sent.first) {
+        hex += QStringLiteral("%1 ")
+                   .arg(static_cast<std::uint8_t>(byte), 2, 16, QChar(u'0'))
+                   .toUpper()
+                   .toStdString();
+    }
+    EXPECT_EQ(pool.Bytes(sent.first.size(), 10s) + ' ', hex);
+
+    // Cancelled about half way: whole messages only, and the next message arrives.
+    SlowPort cancelled(1);
+    Choose(window, "to VirMIDI 0-1");
+    SendHexRow(window, Messages(64, 256), 2s);
+    window.SendCC().click();
+    QTest::qWait(2500);
+    const std::string cut = cancelled.Received(0);
+    ASSERT_GE(cut.size(), 3u);
+    const std::size_t sysex = cut.size() - 3;
+    EXPECT_TRUE(sysex % 256 == 0 && sysex > 4096 && sysex < 16384) << sysex;
+    EXPECT_EQ(cut.substr(0, sysex), sent.first.substr(0, sysex));
+    EXPECT_EQ(cut.substr(sysex), "\xB0\x07\x7F");
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace
