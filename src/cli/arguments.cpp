@@ -87,43 +87,44 @@ Checked MessageOf(const QString& option, const QString& value) {
     return FileOf(value);
 }
 
+// The options in the order --help shows them. Each is looked up by its name.
+void AddOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
+        "when one of them is wrong. Without arguments, Kelvane opens its window."));
+    const struct {
+        const char* name;
+        const char* help;
+        const char* value;  // none for a switch
+    } options[] = {
+        {"list", "List the MIDI devices as the window does.", nullptr},
+        {"to",
+         "The output: its number as --list shows it, or its name or a part of it (by default the "
+         "output the window selects at start).",
+         "DEVICE"},
+        {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.",
+         "NUMBER CHANNEL VALUE"},
+        {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
+        {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
+        {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
+        {"rate",
+         "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so "
+         "that slow ports lose nothing); 0 sends at once.",
+         "BYTES_PER_SECOND"},
+    };
+    for (const auto& [name, help, value] : options) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
+                                            QString::fromLatin1(value)));
+    }
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
 }  // namespace
 
 Parsed ParseArguments(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
-        "when one of them is wrong. Without arguments, Kelvane opens its window."));
-    const QCommandLineOption list(QStringLiteral("list"),
-                                  QStringLiteral("List the MIDI devices as the window does."));
-    const QCommandLineOption to(
-        QStringLiteral("to"),
-        QStringLiteral("The output: its number as --list shows it, or its name or a part of it "
-                       "(by default the output the window selects at start)."),
-        QStringLiteral("DEVICE"));
-    const QCommandLineOption cc(
-        QStringLiteral("cc"),
-        QStringLiteral("A Control Change: number 0-127, channel 1-16, value 0-127."),
-        QStringLiteral("NUMBER CHANNEL VALUE"));
-    const QCommandLineOption dec(
-        QStringLiteral("dec"), QStringLiteral("SysEx as decimal values: \"240 126 127 6 1 247\"."),
-        QStringLiteral("ROW"));
-    const QCommandLineOption hex(QStringLiteral("hex"),
-                                 QStringLiteral("SysEx as hex values: \"F0 7E 7F 06 01 F7\"."),
-                                 QStringLiteral("ROW"));
-    const QCommandLineOption syx(
-        QStringLiteral("syx"),
-        QStringLiteral("SysEx messages from a .syx file; - reads standard input."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption rate(
-        QStringLiteral("rate"),
-        QStringLiteral("Pace SysEx at this many bytes per second (by default a little below "
-                       "MIDI's 3125, so that slow ports lose nothing); 0 sends at once."),
-        QStringLiteral("BYTES_PER_SECOND"));
-    parser.addOptions({list, to, cc, dec, hex, syx, rate});
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-
+    AddOptions(parser);
     const QString usage = parser.helpText().section(u'\n', 0, 0) +
                           QStringLiteral("\nTry 'kelvane --help' for more.\n");
     const auto refuse = [&usage](const QString& why) {
@@ -132,10 +133,10 @@ Parsed ParseArguments(const QStringList& arguments) {
     if (!parser.parse(JoinCcValues(arguments))) {
         return refuse(parser.errorText());
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         return {{}, kSent, parser.helpText(), {}};
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(QStringLiteral("version"))) {
         return {{},
                 kSent,
                 QStringLiteral("kelvane %1\n").arg(QCoreApplication::applicationVersion()),
@@ -152,16 +153,16 @@ Parsed ParseArguments(const QStringList& arguments) {
     }
 
     Parsed parsed;
-    parsed.plan.list = parser.isSet(list);
-    if (parser.isSet(to)) {
-        parsed.plan.to = parser.value(to);
+    parsed.plan.list = parser.isSet(QStringLiteral("list"));
+    if (const QStringList to = parser.values(QStringLiteral("to")); !to.isEmpty()) {
+        parsed.plan.to = to.constFirst();
     }
-    if (parser.isSet(rate)) {
+    if (const QStringList rate = parser.values(QStringLiteral("rate")); !rate.isEmpty()) {
         bool isNumber = false;
-        const qlonglong bytesPerSecond = parser.value(rate).toLongLong(&isNumber);
+        const qlonglong bytesPerSecond = rate.constFirst().toLongLong(&isNumber);
         if (!isNumber || bytesPerSecond < 0) {
             return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
-                              .arg(parser.value(rate)));
+                              .arg(rate.constFirst()));
         }
         parsed.plan.bytesPerSecond = bytesPerSecond;
     }
