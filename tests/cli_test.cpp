@@ -5,6 +5,8 @@
 
 #include "cli/arguments.h"
 #include "cli/output_choice.h"
+#include "cli/run.h"
+#include "support/recording_backend.h"
 
 namespace kelvane::cli {
 namespace {
@@ -76,6 +78,45 @@ TEST(CommandLine, AWholeNameWinsOverParts) {
                                                        {"Synth AB", "", false, true}};
     EXPECT_EQ(ChooseOutput(devices, QString("synth a")).deviceId, 0);
     EXPECT_EQ(ChooseOutput(devices, QString("Synth")).status, kRefused);
+}
+
+// What reaches the port, and the exit status, with the recording stand-in in PortMidi's place.
+TEST(CommandLine, RunsThePlanOnTheChosenOutput) {
+    const struct {
+        QStringList arguments;
+        int failingOpens, failingWrites, status;
+        std::vector<std::string> calls;  // from the open on
+    } cases[] = {
+        {{"--to", "1", "--cc", "7", "1", "100", "--hex", "F0 7E F7"},
+         0,
+         0,
+         kSent,
+         {"OpenOutput 1 10000 0", "WriteShort 1 0 B0 07 64", "WriteSysEx 1 0 F0 7E F7", "Close 1"}},
+        {{"--to", "1", "--cc", "7", "1", "1"}, 1, 0, kMidiFailed, {"OpenOutput 1 10000 0"}},
+        {{"--to", "1", "--cc", "7", "1", "1", "--cc", "7", "1", "2"},
+         0,
+         1,
+         kMidiFailed,
+         {"OpenOutput 1 10000 0", "WriteShort 1 0 B0 07 01", "Close 1"}},
+        {{"--to", "9", "--cc", "7", "1", "1"}, 0, 0, kMidiFailed, {}},
+        {{"--list"}, 0, 0, kSent, {}},
+    };
+    for (const auto& [arguments, failingOpens, failingWrites, status, calls] : cases) {
+        testing::ScopedRecordingBackend backend;
+        backend->devices = {testing::Input("Keys"), testing::Output("Synth")};
+        backend->failingOpens = {failingOpens ? 1 : -1};
+        backend->failingWrites = failingWrites;
+        midi::MidiLibrary::ReInitialize();
+        backend->calls.clear();
+        EXPECT_EQ(RunPlan(ParseArguments(QStringList{"kelvane"} + arguments).plan), status);
+        const auto open = std::find_if(backend->calls.begin(), backend->calls.end(),
+                                       [](const std::string& call) { return call[0] == 'O'; });
+        EXPECT_EQ(std::vector<std::string>(open, backend->calls.end()), calls)
+            << arguments.join(u' ').left(40).toStdString();
+    }
+    testing::ScopedRecordingBackend none;  // no device, and no MIDI service to blame
+    none->serviceProblem = "no sequencer";
+    EXPECT_EQ(RunPlan(ParseArguments({"kelvane", "--list"}).plan), kMidiFailed);
 }
 
 }  // namespace
