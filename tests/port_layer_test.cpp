@@ -158,6 +158,7 @@ TEST_F(PortLayer, WriteSysExSendsWholeMessagesOrNothing) {
     for (const std::int64_t offset : {-1, 1, 3, 4}) {  // before, inside, at and past the end
         EXPECT_EQ(stream->WriteSysEx(0, Block("F0 7E F7"), offset), kBadData) << offset;
     }
+    EXPECT_EQ(stream->WriteSysEx(std::int64_t{1} << 40, Block("F0 F7"), 0), kBadData);
     EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
     EXPECT_EQ(stream->WriteSysEx(0, Block("00 F0 7E F7 F0 F7 F0 7F F7"), 1), kNoError);
     EXPECT_THAT(backend->Writes(), ElementsAre("WriteSysEx 1 0 F0 7E F7", "WriteSysEx 1 0 F0 F7",
