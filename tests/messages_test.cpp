@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 #include <random>
+#include <thread>
 
 #include "messages/control_change.h"
+#include "messages/send_progress_text.h"
 #include "messages/sysex_row.h"
+#include "messages/syx_file.h"
 
 namespace kelvane {
 namespace {
@@ -98,6 +105,28 @@ TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
                   QString::fromUtf8(result))
             << row;
     }
+}
+
+// A pipe has no size: it is read to its end; a file over the limit is refused unread.
+TEST(SyxFile, ReadsAPipeToItsEndAndRefusesWhatIsTooLarge) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.syx");
+    ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    std::thread writer([&pipe] {
+        QFile out(pipe);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write("\xF0\x01\xF7", 3) == 3);
+    });
+    EXPECT_EQ(ReadSyx(pipe).bytes, QByteArray("\xF0\x01\xF7"));
+    writer.join();
+    QFile large(dir.filePath("large.syx"));
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(kMaxSyxBytes + 1));
+    EXPECT_EQ(ReadSyx(large.fileName()).problem, QStringLiteral("the file is larger than 16 MiB"));
+    midi::SendProgress progress;
+    progress.sentBytes = 4096;
+    progress.totalBytes = 8192;
+    progress.msLeft = 1001;  // rounded up
+    EXPECT_EQ(SendProgressText(progress),
+              QStringLiteral("4096 of 8192 bytes sent, about 2 s left"));
 }
 
 }  // namespace
