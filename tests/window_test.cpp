@@ -346,7 +346,7 @@ void WindowTest::editMenuActsOnTheFocusedField() {
     h.w().MenuItem("EditPaste").trigger();
     QCOMPARE(h.w().SysExFieldHex().text().size(), 2 + (row.size() / 4) * 3 + 3);
     h.w().SendSysEx().click();
-    h.w().SendProgress()->SendButton().click();  // after a word on its length
+    h.w().ProgressDialog()->SendButton().click();  // after a word on its length
     QCOMPARE(h.backend->Writes().at(0).size(), 14 + 3 * (row.size() / 4 + 2));
 
     h.w().MenuItem("EditSelectAll").trigger();
@@ -383,11 +383,11 @@ void WindowTest::longSendIsPacedAndStopsForAChoiceOrSearch() {
     h.w().SysExFieldHex().setText((message + u' ').repeated(31) + message);  // 8 KiB
     h.w().SendSysExHex().click();
     QCOMPARE(h.backend->Writes().size(), std::size_t{16});  // 4 KiB at once
-    QVERIFY(h.w().SendProgress()->isVisible());
+    QVERIFY(h.w().ProgressDialog()->isVisible());
     h.backend->nowMs += 200;  // two more are due
     QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});
     h.Choose(0);
-    QTRY_VERIFY(h.w().SendProgress() == nullptr);
+    QTRY_VERIFY(h.w().ProgressDialog() == nullptr);
     QCOMPARE(h.backend->Writes().size(), std::size_t{18});
     QCOMPARE(h.backend->calls.back(), "OpenOutput 0 10000 100");
 

@@ -16,6 +16,8 @@
 #include "messages/syx_file.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
+#include "midi/midi_library.h"
+#include "midi/midi_stream.h"
 #include "midi/output_settings.h"
 #include "text/number_text.h"
 #include "text/text.h"
@@ -80,7 +82,13 @@ Window1::Window1(QMenuBar* menus) {
     Open();
 }
 
-Window1::~Window1() = default;
+// The sender refers to the stream, which goes before the children do.
+Window1::~Window1() {
+    if (sending_ != nullptr) {
+        disconnect(sending_, nullptr, this, nullptr);
+        delete sending_.data();
+    }
+}
 
 template <typename Control>
 Control& Window1::Find(const char* name) const {
@@ -204,15 +212,16 @@ void Window1::PopupMenu1_Change(QComboBox& control) {
     s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
 }
 
-void Window1::PushButtonSearch_Action(QPushButton& control) {
+void Window1::PushButtonSearch_Action(QPushButton&) {
     StopSending();
     // A rescan closes every stream, which would drop output still scheduled: wait for it here
-    // rather than inside the rescan, so the window never sleeps.
+    // rather than inside the rescan, so the window never sleeps. Nothing can be sent meanwhile,
+    // which would make the wait too short.
     const std::int64_t wait = midi::MidiLibrary::MsUntilOutputLeft();
     if (wait > 0) {
-        control.setEnabled(false);
-        QTimer::singleShot(std::chrono::milliseconds(wait), this, [this, &control] {
-            control.setEnabled(true);
+        centralWidget()->setEnabled(false);
+        QTimer::singleShot(std::chrono::milliseconds(wait), this, [this] {
+            centralWidget()->setEnabled(true);
             Search();
         });
         return;
@@ -221,6 +230,7 @@ void Window1::PushButtonSearch_Action(QPushButton& control) {
 }
 
 void Window1::Search() {
+    StopSending();
     const int result = midi::MidiLibrary::ReInitialize();
     if (result != 0) {
         const QString problem = midi::MidiLibrary::ServiceProblem();

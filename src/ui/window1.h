@@ -13,15 +13,21 @@
 #include <memory>
 #include <vector>
 
-#include "messages/send.h"
-#include "midi/midi_library.h"
-#include "midi/midi_stream.h"
 #include "midi/paced_sender.h"
 #include "ui/send_progress_dialog.h"
 
 class QMenuBar;
 
 namespace kelvane {
+
+struct SendResult;
+struct SysExRowBytes;
+
+namespace midi {
+class MidiLibrary;
+class MidiStream;
+struct SendProgress;
+}  // namespace midi
 
 // The main window. Its layout lives in window1.ui; the handlers are attached after every stored
 // setting is applied, so none runs for an initial value.
@@ -61,7 +67,7 @@ public:
     // Menu items of the window's menu bar, looked up by name.
     QAction& MenuItem(const QString& name) const;
     // The dialog of the SysEx send under way, if any.
-    SendProgressDialog* SendProgress() const { return progress_; }
+    SendProgressDialog* ProgressDialog() const { return progress_; }
 
     void Slider1_ValueChanged(QSlider& control);
     void SendCC_Action(QPushButton& control);

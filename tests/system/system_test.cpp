@@ -292,9 +292,9 @@ void SendHexRow(Window1& window, const std::pair<std::string, QString>& messages
     window.SysExFieldHex().setText(messages.second);
     const auto start = std::chrono::steady_clock::now();
     window.SendSysExHex().click();
-    while (window.SendProgress() != nullptr) {
+    while (window.ProgressDialog() != nullptr) {
         if (std::chrono::steady_clock::now() - start > cancelAfter) {
-            window.SendProgress()->CancelButton().click();
+            window.ProgressDialog()->CancelButton().click();
         }
         QTest::qWait(20);
     }
