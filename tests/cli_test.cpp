@@ -43,6 +43,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          {0xB0, 7, 100, 0xF0, 0x7E, 0x7F, 6, 1, 0xF7, 0xF0, 9, 0xF7},
          ""},
         {{"--syx", dump, "--cc=7", "--to", "Synth"}, {}, "--cc 7: needs three values"},
+        {{"--cc", "7", "1", "--list"}, {}, "--cc 7 1: needs three values"},
         {{"--to=2", "--syx", dump, "--cc", "0", "16", "127"},
          {0xF0, 0x41, 0x10, 0xF7, 0xF0, 0xF7, 0xBF, 0, 127},
          ""},

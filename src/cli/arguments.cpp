@@ -2,7 +2,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <algorithm>
 #include <map>
 
 #include "messages/send.h"
@@ -20,11 +19,21 @@ QString CcArgument(const QString& joined) {
     return QStringLiteral("--cc ") + QString(joined).replace(kJoin, u' ');
 }
 
-// Joins each "--cc A B C" into "--cc=A\x1FB\x1FC"; at the end of the line it takes what is left.
+// An option, as against a value; a negative number is a value, refused later by its range.
+bool IsOption(const QString& argument) {
+    return argument.size() > 1 && argument[0] == u'-' && !argument[1].isDigit();
+}
+
+// Joins each "--cc A B C" into "--cc=A\x1FB\x1FC". It takes no option as a value, so one that
+// comes too early leaves the --cc short, and refused.
 QStringList JoinCcValues(const QStringList& arguments) {
     QStringList joined;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const qsizetype count = std::min<qsizetype>(3, arguments.size() - i - 1);
+        qsizetype count = 0;
+        while (count < 3 && i + count + 1 < arguments.size() &&
+               !IsOption(arguments[i + count + 1])) {
+            ++count;
+        }
         if (i > 0 && arguments[i] == u"--cc" && count > 0) {
             joined << QStringLiteral("--cc=") + arguments.mid(i + 1, count).join(kJoin);
             i += count;
