@@ -4,6 +4,7 @@
 #include <portmidi.h>
 #include <porttime.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -16,7 +17,10 @@ static_assert(kHostError == pmHostError && kInvalidDeviceId == pmInvalidDeviceId
               kBufferOverflow == pmBufferOverflow && kBadPtr == pmBadPtr && kBadData == pmBadData &&
               kInternalError == pmInternalError);
 
-int PortMidiBackend::Initialize() { return Pm_Initialize(); }
+int PortMidiBackend::Initialize() {
+    hostErrorText_.clear();
+    return Pm_Initialize();
+}
 
 int PortMidiBackend::Terminate() { return Pm_Terminate(); }
 
@@ -39,6 +43,8 @@ int PortMidiBackend::OpenOutput(StreamHandle* stream, int id, std::int32_t buffe
     if (latency > 0 && !Pt_Started()) {
         Pt_Start(1, nullptr, nullptr);
     }
+    // A text kept for an earlier stream would describe this one wrongly.
+    hostErrorText_.clear();
     PortMidiStream* opened = nullptr;
     const PmError error =
         Pm_OpenOutput(&opened, id, nullptr, bufferSize, nullptr, nullptr, latency);
