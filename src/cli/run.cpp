@@ -52,15 +52,6 @@ int NoService(int status, const QString& problem) {
     return Fail(kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
 }
 
-// Every device in ID order; an ID without a description (PortMidi never has one) has no output.
-std::vector<midi::MidiDeviceInfo> Devices() {
-    std::vector<midi::MidiDeviceInfo> devices;
-    for (std::int64_t id = 0; id < midi::MidiLibrary::CountDevices(); ++id) {
-        devices.push_back(midi::MidiLibrary::DeviceInfo(id).value_or(midi::MidiDeviceInfo{}));
-    }
-    return devices;
-}
-
 // What became of one message; its PortMidi error is told as the window tells it.
 SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& message) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
@@ -74,7 +65,7 @@ SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& 
 
 int RunPlan(const Plan& plan) {
     const midi::MidiLibrary library;
-    const std::vector<midi::MidiDeviceInfo> devices = Devices();
+    const std::vector<midi::MidiDeviceInfo> devices = midi::Devices();
     if (plan.list) {
         for (std::size_t id = 0; id < devices.size(); ++id) {
             Print(stdout, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');

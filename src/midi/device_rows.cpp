@@ -6,6 +6,14 @@
 
 namespace kelvane::midi {
 
+std::vector<MidiDeviceInfo> Devices() {
+    std::vector<MidiDeviceInfo> devices;
+    for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
+        devices.push_back(MidiLibrary::DeviceInfo(id).value_or(MidiDeviceInfo{}));
+    }
+    return devices;
+}
+
 QString DeviceRowText(std::int64_t deviceId, const MidiDeviceInfo& info) {
     const QString name = QString::fromUtf8(info.Name);
     const QString prefix = QLatin1Char('#') + Str(deviceId);

@@ -3,10 +3,15 @@
 #include <QString>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "midi/midi_library.h"
 
 namespace kelvane::midi {
+
+// Every device in ID order, so a row's index is its device ID; an ID without a description
+// (PortMidi never has one) keeps its row, without output.
+std::vector<MidiDeviceInfo> Devices();
 
 // "#3: to Synth A" for a device with an output, "#0: (Keys In)" for one without; the name as is.
 QString DeviceRowText(std::int64_t deviceId, const MidiDeviceInfo& info);

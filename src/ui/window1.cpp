@@ -184,15 +184,9 @@ void Window1::GetMIDIWorld() {
     QComboBox& popup = PopupMenu1();
     popup.clear();
     popup.setEnabled(false);
-    const std::int64_t count = midi::MidiLibrary::CountDevices();
-    std::vector<midi::MidiDeviceInfo> rows;
-    for (std::int64_t id = 0; id < count; ++id) {
-        auto info = midi::MidiLibrary::DeviceInfo(id);
-        if (!info) {
-            continue;
-        }
-        popup.addItem(midi::DeviceRowText(id, *info));
-        rows.push_back(std::move(*info));
+    const std::vector<midi::MidiDeviceInfo> rows = midi::Devices();
+    for (std::size_t id = 0; id < rows.size(); ++id) {
+        popup.addItem(midi::DeviceRowText(static_cast<std::int64_t>(id), rows[id]));
     }
     popup.setCurrentIndex(static_cast<int>(midi::StartRow(rows)));
     // Said in the list itself: at start a modal box would come before the window.
