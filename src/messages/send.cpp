@@ -3,7 +3,6 @@
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/output_settings.h"
-#include "midi/sysex_check.h"
 
 namespace kelvane {
 
@@ -34,27 +33,18 @@ SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
     return {{}, stream.Write(event), deviceId};
 }
 
-PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
-                                const MemoryBlock& block, QObject* parent) {
-    const QString problem = midi::CheckSysEx(block.Bytes()).problem;
-    if (!problem.isEmpty()) {
-        return {{NothingSent(problem)}};
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
+                              const SysExRowBytes& row, QObject& parent) {
+    if (!row.problem.isEmpty()) {
+        return {{NothingSent(row.problem)}};
     }
     const int opened = stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
     if (opened != midi::kNoError) {
         return {{{}, opened, deviceId}};
     }
-    const std::span<const std::uint8_t> bytes = block.Bytes();
+    const std::span<const std::uint8_t> bytes = row.block.Bytes();
     return {{{}, midi::kNoError, deviceId},
-            new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, parent)};
-}
-
-PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
-                              const SysExRowBytes& row, QObject* parent) {
-    if (!row.problem.isEmpty()) {
-        return {{NothingSent(row.problem)}};
-    }
-    return PrepareSysExBlock(stream, deviceId, row.block, parent);
+            new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, &parent)};
 }
 
 }  // namespace kelvane

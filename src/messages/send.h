@@ -38,13 +38,9 @@ struct PreparedSysEx {
     midi::PacedSender* sender = nullptr;
 };
 
-// Aims the stream at deviceId for sending the block from its first byte. A block that is not
-// SysEx messages is refused with the SysEx check's reason, before the stream is touched.
-PreparedSysEx PrepareSysExBlock(midi::MidiStream& stream, std::int64_t deviceId,
-                                const MemoryBlock& block, QObject* parent);
-
-// The same for a row's bytes; their problem refuses them.
+// Aims the stream at deviceId for sending a row's bytes from the first; their problem refuses
+// them before the stream is touched.
 PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
-                              const SysExRowBytes& row, QObject* parent);
+                              const SysExRowBytes& row, QObject& parent);
 
 }  // namespace kelvane

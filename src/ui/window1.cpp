@@ -286,7 +286,7 @@ void Window1::SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringV
     }
     StopSending();
     const PreparedSysEx prepared =
-        PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), this);
+        PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), *this);
     if (prepared.sender == nullptr) {
         Tell(prepared.result);
         return;
