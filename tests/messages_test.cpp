@@ -96,7 +96,7 @@ TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
         {HexSysExBytes, "1F0 F7", "the row does not start with F0 (byte 1 is 1F0)"},
         {HexSysExBytes, "F0 1 2 3 4 5 12C F7", "byte 7 (12C) is not a data byte 00–7F"},
         {HexSysExBytes, "F0 41 90 F7 F0", "byte 3 (90) is not a data byte 00–7F"},
-        {DecimalSysExBytes, "240 -1 247", "byte 2 (FFFFFFFFFFFFFFFF) is not a data byte 00–7F"},
+        {DecimalSysExBytes, "240 -1 247", "byte 2 (-1) is not a data byte 00–7F"},
         {HexSysExBytes, "F0 7E F7 00 F0 F7", "byte 4 (00) follows the closing F7"},
         {HexSysExBytes, "F0 F7 F0 41", "the message starting at byte 3 has no closing F7"}};
     for (const auto& [bytesOf, row, result] : cases) {

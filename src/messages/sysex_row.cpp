@@ -10,8 +10,7 @@
 namespace kelvane {
 namespace {
 
-std::vector<std::int64_t> RowValues(QStringView row, double (*read)(QStringView)) {
-    const QList<QStringView> tokens = SysExTokens(row);
+std::vector<std::int64_t> RowValues(const QList<QStringView>& tokens, double (*read)(QStringView)) {
     std::vector<std::int64_t> values;
     values.reserve(static_cast<std::size_t>(tokens.size()));
     for (const QStringView token : tokens) {
@@ -43,9 +42,9 @@ QStringView WithoutEndSpaces(QStringView row) {
 SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
     const QStringView values = WithoutEndSpaces(row);
     // Nothing between the spaces is no value at all, not one empty value.
-    const std::vector<std::int64_t> numbers =
-        values.isEmpty() ? std::vector<std::int64_t>() : RowValues(values, read);
-    QString problem = midi::SysExProblem(numbers);
+    const QList<QStringView> tokens = values.isEmpty() ? QList<QStringView>() : SysExTokens(values);
+    const std::vector<std::int64_t> numbers = RowValues(tokens, read);
+    QString problem = midi::SysExProblem(numbers, tokens);
     return {problem.isEmpty() ? BlockOf(numbers) : MemoryBlock(0), std::move(problem)};
 }
 
@@ -53,9 +52,9 @@ SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
 
 QList<QStringView> SysExTokens(QStringView row) { return Split(row, u' '); }
 
-MemoryBlock DecimalRowBytes(QStringView row) { return BlockOf(RowValues(row, Val)); }
+MemoryBlock DecimalRowBytes(QStringView row) { return BlockOf(RowValues(SysExTokens(row), Val)); }
 
-MemoryBlock HexRowBytes(QStringView row) { return BlockOf(RowValues(row, ValHex)); }
+MemoryBlock HexRowBytes(QStringView row) { return BlockOf(RowValues(SysExTokens(row), ValHex)); }
 
 SysExRowBytes DecimalSysExBytes(QStringView row) { return SendableBytes(row, Val); }
 

@@ -16,12 +16,13 @@ QString Shown(std::int64_t value) {
 
 QString Position(std::size_t index) { return QString::number(index + 1); }
 
-// Walks values as a row of SysEx messages and hands each complete one (first index, length) to
-// found. Returns the first problem, or an empty text when the whole row is messages.
-template <typename Value, typename Found>
-QString Walk(std::span<const Value> values, Found found) {
+// Walks values as SysEx messages and hands each complete one (first index, length) to found.
+// Returns the first problem, naming the values as subject and value i as shown(i), or an empty
+// text when all of them are messages.
+template <typename Value, typename Shown, typename Found>
+QString Walk(std::span<const Value> values, const QString& subject, Shown shown, Found found) {
     if (values.empty()) {
-        return QStringLiteral("the row has no bytes");
+        return subject + QStringLiteral(" has no bytes");
     }
     std::size_t start = 0;
     bool inside = false;
@@ -32,18 +33,18 @@ QString Walk(std::span<const Value> values, Found found) {
                 inside = true;
                 start = i;
             } else if (i == 0) {
-                return QStringLiteral("the row does not start with F0 (byte 1 is %1)")
-                    .arg(Shown(value));
+                return QStringLiteral("%1 does not start with F0 (byte 1 is %2)")
+                    .arg(subject, shown(i));
             } else {
                 return QStringLiteral("byte %1 (%2) follows the closing F7")
-                    .arg(Position(i), Shown(value));
+                    .arg(Position(i), shown(i));
             }
         } else if (value == kSysExEnd) {
             found(start, i - start + 1);
             inside = false;
         } else if (value < 0 || value > 0x7F) {
             return QStringLiteral("byte %1 (%2) is not a data byte 00–7F")
-                .arg(Position(i), Shown(value));
+                .arg(Position(i), shown(i));
         }
     }
     if (inside) {
@@ -57,17 +58,23 @@ QString Walk(std::span<const Value> values, Found found) {
 
 SysExCheck CheckSysEx(std::span<const std::uint8_t> block) {
     SysExCheck check;
-    check.problem = Walk(block, [&](std::size_t start, std::size_t length) {
-        check.messages.push_back(block.subspan(start, length));
-    });
+    const auto shown = [block](std::size_t i) { return Shown(block[i]); };
+    check.problem =
+        Walk(block, QStringLiteral("the data"), shown, [&](std::size_t start, std::size_t length) {
+            check.messages.push_back(block.subspan(start, length));
+        });
     if (!check.problem.isEmpty()) {
         check.messages.clear();
     }
     return check;
 }
 
-QString SysExProblem(std::span<const std::int64_t> values) {
-    return Walk(values, [](std::size_t, std::size_t) {});
+QString SysExProblem(std::span<const std::int64_t> values, std::span<const QStringView> typed) {
+    // An empty token, between two spaces, has only its value to show.
+    const auto shown = [values, typed](std::size_t i) {
+        return typed[i].isEmpty() ? Shown(values[i]) : typed[i].toString();
+    };
+    return Walk(values, QStringLiteral("the row"), shown, [](std::size_t, std::size_t) {});
 }
 
 }  // namespace kelvane::midi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,8 +11,8 @@ namespace kelvane::midi {
 // A block is sent only when it is System Exclusive messages (F0, data bytes 00-7F, F7) that follow
 // one another with nothing between them. Otherwise messages is empty and problem names the first
 // thing wrong and where it stands, as a clause for "Nothing was sent: ...":
-//   the row has no bytes
-//   the row does not start with F0 (byte 1 is 41)
+//   the data has no bytes
+//   the data does not start with F0 (byte 1 is 41)
 //   byte 7 (12C) is not a data byte 00–7F
 //   byte 9 (00) follows the closing F7
 //   the message starting at byte 12 has no closing F7
@@ -23,8 +24,9 @@ struct SysExCheck {
 
 SysExCheck CheckSysEx(std::span<const std::uint8_t> block);
 
-// The same check over values before they are stored as bytes, so that a value that does not fit
-// in a byte (300, -1) is named as it is rather than as its low 8 bits. Empty when accepted.
-QString SysExProblem(std::span<const std::int64_t> values);
+// The same check over the values of a typed row before they are stored as bytes, so that a value
+// that does not fit in a byte (300, -1) is named as typed[i], its token, rather than as its low
+// 8 bits; the subject is "the row". Empty when accepted.
+QString SysExProblem(std::span<const std::int64_t> values, std::span<const QStringView> typed);
 
 }  // namespace kelvane::midi
