@@ -17,8 +17,9 @@
 namespace kelvane::cli {
 namespace {
 
-// Without latency nothing is scheduled: each write has left when it returns, and the process may
-// end at once. Only a message too long for the port's buffer needs its bytes time-stamped.
+// Without latency PortMidi writes straight to the port. A paced message longer than one burst
+// needs latency, as the window's stream always has: ALSA's queue then stretches it by the time
+// stamps PortMidi gives its pieces.
 std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     for (const Message& message : plan.messages) {
         const auto* block = std::get_if<MemoryBlock>(&message.content);
