@@ -45,7 +45,6 @@ TEST_F(Pacing, APortDrainingAt3000BytesPerSecondGetsEverythingWithinTheWireTime)
         std::int64_t rate;
         std::int64_t expectedMs;  // from the first byte to the last
     } cases[] = {
-        {{Messages(64, 256)}, 2900, (16384 - 4096) * 1000 / 2900},
         {{Messages(256, 256)}, 2900, (65536 - 4096) * 1000 / 2900},
         {{Messages(8, 256), Messages(1000, 3)}, 2900, (5048 - 4096) * 1000 / 2900},
         {{Messages(1, 100), Messages(1, 5000), Messages(1, 100)},
