@@ -13,28 +13,20 @@ deb=$(ls "$scratch"/out/kelvane_*.deb)
 dpkg-deb -x "$deb" "$scratch/root"
 root=$scratch/root/usr
 
-for file in bin/kelvane libexec/kelvane/kelvane-window share/man/man1/kelvane.1.gz \
-    share/applications/org.kelvane.Kelvane.desktop \
-    share/metainfo/org.kelvane.Kelvane.metainfo.xml \
+# ls names what is missing, and fails.
+(cd "$root" && ls bin/kelvane libexec/kelvane/kelvane-window share/man/man1/kelvane.1.gz \
+    share/applications/org.kelvane.Kelvane.desktop share/metainfo/org.kelvane.Kelvane.metainfo.xml \
     share/icons/hicolor/scalable/apps/org.kelvane.Kelvane.svg \
-    share/icons/hicolor/256x256/apps/org.kelvane.Kelvane.png \
-    share/doc/kelvane/copyright; do
-    [ -f "$root/$file" ] || { echo "missing from the package: $file"; exit 1; }
-done
+    share/icons/hicolor/256x256/apps/org.kelvane.Kelvane.png share/doc/kelvane/copyright >/dev/null)
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libportmidi0 libasound2 libqt6widgets6 qt6-qpa-plugins; do
     grep -q "$package" <<<"$depends" || { echo "Depends lacks $package: $depends"; exit 1; }
 done
-if grep -q -- '-dev' <<<"$depends"; then
-    echo "Depends names a -dev package: $depends"
-    exit 1
-fi
+! grep -q -- '-dev' <<<"$depends" || { echo "Depends names a -dev package: $depends"; exit 1; }
 
-if ldd "$root/bin/kelvane" "$root/libexec/kelvane/kelvane-window" | grep 'not found'; then
-    echo "the installed program does not find its libraries"
-    exit 1
-fi
+! ldd "$root/bin/kelvane" "$root/libexec/kelvane/kelvane-window" | grep 'not found' ||
+    { echo "the installed program does not find its libraries"; exit 1; }
 
 desktop-file-validate "$root/share/applications/org.kelvane.Kelvane.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/org.kelvane.Kelvane.metainfo.xml"
