@@ -83,11 +83,14 @@ private:
     pid_t pid_ = -1;
 };
 
-// A port draining at MIDI cable speed: VirMIDI 0-<device>'s raw device read at 3000 bytes/s.
-struct SlowPort : Beside {
-    explicit SlowPort(int device)
-        : Beside(
-              {"pv", "-q", "-L", "3000", "-B", "64", "/dev/snd/midiC0D" + std::to_string(device)}) {
+// A command reading VirMIDI 0-<device>'s raw device, which passes nothing on until it is open:
+// amidi printing what reaches the port, or pv draining it at MIDI cable speed, 3000 bytes/s.
+struct RawReader : Beside {
+    explicit RawReader(int device, bool slow = false)
+        : Beside(slow ? std::vector<std::string>{"pv", "-q", "-L", "3000", "-B", "64",
+                                                 "/dev/snd/midiC0D" + std::to_string(device)}
+                      : std::vector<std::string>{"amidi", "-p", "hw:0," + std::to_string(device),
+                                                 "-d"}) {
         EXPECT_TRUE(WaitFor("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
     }
     // The raw bytes, once atLeast have come or ten seconds have passed.
@@ -96,15 +99,6 @@ struct SlowPort : Beside {
             std::this_thread::sleep_for(kPoll);
         }
         return Output();
-    }
-};
-
-// What reaches VirMIDI 0-<device>, as amidi reads it from the raw device.
-struct RawReader : Beside {
-    explicit RawReader(int device)
-        : Beside({"amidi", "-p", "hw:0," + std::to_string(device), "-d"}) {
-        // The port passes nothing on until its raw device is open.
-        EXPECT_TRUE(WaitFor("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
     }
 };
 
