@@ -101,10 +101,8 @@ void SysExBlock(Input data) {
         CHECK(write.starts_with("WriteSysEx 0 0 F0") && write.ends_with(" F7"));
         sent += write.substr(std::string("WriteSysEx 0 0").size());
     }
-    std::string expected;
-    for (std::size_t i = std::size_t(std::max<std::int64_t>(offset, 0)); i < block.size(); ++i) {
-        expected += QStringLiteral(" %1").arg(block[i], 2, 16, QChar(u'0')).toUpper().toStdString();
-    }
+    const std::string expected = testing::HexBytes(
+        block.subspan(std::min(std::size_t(std::max<std::int64_t>(offset, 0)), block.size())));
     CHECK(backend->misuse.empty());
     CHECK(result == midi::kNoError ? sent == expected && !sent.empty()
                                    : result == midi::kBadData && sent.empty());
