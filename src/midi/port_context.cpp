@@ -91,6 +91,13 @@ void PortContext::CloseDue() {
         backend.Close(one.handle);
         return true;
     });
+    // A timer may fire a little early: look again for what is not due yet.
+    if (!closing_.empty()) {
+        const auto next =
+            std::min_element(closing_.begin(), closing_.end(),
+                             [](const Held& a, const Held& b) { return a.dueMs < b.dueMs; });
+        ScheduleCloseDue(next->dueMs - now);
+    }
 }
 
 std::int64_t PortContext::MsUntilDrained() {
@@ -110,7 +117,8 @@ void PortContext::ScheduleCloseDue(std::int64_t inMs) {
     // Without an event loop the handle is closed by the next open, rescan or exit instead.
     if (QCoreApplication::instance() != nullptr) {
         const std::chrono::milliseconds delay(std::max<std::int64_t>(inMs, 0) + 1);
-        QTimer::singleShot(delay, QCoreApplication::instance(), [] { Instance().CloseDue(); });
+        QTimer::singleShot(delay, Qt::PreciseTimer, QCoreApplication::instance(),
+                           [] { Instance().CloseDue(); });
     }
 }
 
