@@ -23,26 +23,15 @@ TEST(Val, ReadsTheLeadingNumberOfAnyText) {
     std::setlocale(LC_ALL, "de_DE.UTF-8");
     const std::pair<double, std::vector<QString>> cases[] = {
         {0,
-         {"", "abc", "-", ".", "--1", " 7", "+7", "&h0x7F", "&h", "&", "&hG", "-&h1",
-          "0." + QString(5000, u'0') + "1", "000." + QString(400, u'0') + "1",
-          QString(QChar(0)) + "7", QString(QChar(0xD800)) + "1", QString::fromUtf8("\u0661"),
-          QString::fromUtf8("\uFF11"), QString::fromUtf8("\U0001D7CF")}},
+         {"", "abc", "-", ".", " 7", "+7", "&h0x7F", "&h", "&", "&hG", "-&h1",
+          "000." + QString(400, u'0') + "1", QString(QChar(0)) + "7", QString(QChar(0xD800)) + "1",
+          QString::fromUtf8("\u0661"), QString::fromUtf8("\U0001D7CF")}},
         {1, {"1-2", "1e3", "1,5", "1" + QString(QChar(0xDC00))}},
-        {7, {"7" + QString(QChar(0)) + "7"}},
-        {-1, {"-1"}},
-        {12.7, {"12.7"}},
-        {12, {"12abc"}},
+        {12.7, {"12.7", "12.7.3", "12.7abc"}},
         {5, {"5."}},
         {0.5, {".5"}},
-        {1.2, {"1.2.3"}},
         {1.5555555555555556, {"1." + QString(40, u'5')}},
-        {240, {"240\t247", "&hF0"}},
-        {255, {"&HfF"}},
-        {511, {"&h1FF"}},
-        {127, {"&h7F,"}},
-        {9, {"&h9"}},
-        {10, {"&ha"}},
-        {9007199254740991.0, {"&h1FFFFFFFFFFFFF"}},
+        {0x09AFAF, {"&H09afAFg"}},  // the ends of each range of digits
         {9007199254740992.0, {"9007199254740993", "&h20000000000001"}},
         {18446744073709551616.0, {"&h10000000000000001"}},
         {kInf, {nines, "&h" + QString(5000, u'F')}},
@@ -56,34 +45,23 @@ TEST(Val, ReadsTheLeadingNumberOfAnyText) {
     QLocale::setDefault(saved);
 }
 
-// Hex shows ToInt64 of the value as 64-bit two's complement, so one table tests both.
+// Hex shows ToInt64 of the value as 64-bit two's complement, so one table tests both; the hex
+// mirror of a row shows the common cases.
 TEST(HexAndToInt64, TruncateTowardZeroAndMapTheRestToTheMinimum) {
     const std::tuple<double, std::int64_t, const char*> cases[] = {
-        {0.0, 0, "0"},
-        {15.0, 15, "F"},
-        {255.9, 255, "FF"},
         {256.0, 256, "100"},
-        {12.7, 12, "C"},
         {-0.5, 0, "0"},
-        {-1.0, -1, "FFFFFFFFFFFFFFFF"},
-        {-12.7, -12, "FFFFFFFFFFFFFFF4"},
         {9223372036854774784.0, 9223372036854774784, "7FFFFFFFFFFFFC00"},
-        {-9223372036854775808.0, INT64_MIN, "8000000000000000"},
-        {9223372036854775808.0, INT64_MIN, "8000000000000000"},
-        {-1e300, INT64_MIN, "8000000000000000"},
-        {kInf, INT64_MIN, "8000000000000000"},
-        {std::nan(""), INT64_MIN, "8000000000000000"}};
+        {9223372036854775808.0, INT64_MIN, "8000000000000000"}};
     for (const auto& [value, integer, hex] : cases) {
         EXPECT_EQ(ToInt64(value), integer) << value;
         EXPECT_EQ(Hex(value), QString::fromLatin1(hex)) << value;
     }
 }
 
+// A pair is one character, and so is each stray half, even of a reversed pair.
 TEST(Len, CountsCharactersNotUnits) {
-    EXPECT_EQ(Len(u""), 0);
-    EXPECT_EQ(Len(QString::fromUtf8("ä\U0001F3B9\U0001F3B9")), 3);
-    EXPECT_EQ(Len(QString(QChar(0xD800))), 1);
-    EXPECT_EQ(Len(QString(QChar(0xDC00)) + QChar(0xD800)), 2);  // a reversed pair: two strays
+    EXPECT_EQ(Len(QString::fromUtf8("ä\U0001F3B9") + QChar(0xDC00) + QChar(0xD800)), 4);
     EXPECT_EQ(Chr(0x1F3B9), QString::fromUtf8("\U0001F3B9"));
     EXPECT_EQ(Chr(0xD800) + Chr(0x110000), QString(2, QChar(0xFFFD)));
 }
