@@ -1,18 +1,15 @@
 // One libFuzzer target for every parser of user text and the port layer's SysEx check. The first
 // input byte picks the parser; each is held to a property of what it returns, not to its steps.
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <span>
 
 #include "messages/control_change.h"
 #include "messages/sysex_row.h"
-#include "midi/midi_error.h"
-#include "midi/midi_library.h"
-#include "midi/midi_stream.h"
-#include "support/recording_backend.h"
+#include "midi/sysex_check.h"
 #include "text/number_text.h"
-#include "text/text.h"
 
 // A broken property is a finding; the sanitizer's report of the abort names the line.
 #define CHECK(condition) (condition) ? void() : std::abort()
@@ -68,46 +65,32 @@ void HexRow(Input data) {
                                  : digits.size() > 13 || bytes.Byte(std::size_t(i)) ==
                                                              digits.right(2).toInt(nullptr, 16));
     }
-    CHECK(HasEnoughSysExData(row) == (Len(row) >= 3));
 }
 
 // Whatever the three controls hold: a Control Change that fits MIDI, or one of the two refusals.
 void ControlChanges(Input data) {
     const QStringList fields = TextFrom(data).split(u'\n');
     const std::int64_t value = data.empty() ? 0 : data.back() % 128;
-    const ControlChangeBuild built = BuildControlChange(fields[0], fields.value(1), value);
-    const ControlChange& message = built.message;
-    CHECK(built.refusal.isEmpty()
+    const auto [message, refusal] = BuildControlChange(fields[0], fields.value(1), value);
+    CHECK(refusal.isEmpty()
               ? message.status >= 0xB0 && message.status <= 0xBF && message.controller >= 0 &&
                     message.controller <= 127 && message.value == value
-              : built.refusal == QString::fromUtf16(kCcNumberRefusal) ||
-                    built.refusal == QString::fromUtf16(kCcChannelRefusal));
+              : refusal == QString::fromUtf16(kCcNumberRefusal) ||
+                    refusal == QString::fromUtf16(kCcChannelRefusal));
 }
 
-// The port layer passes on exactly the bytes from the offset (the first byte picks it, sometimes
-// outside the block) as whole SysEx messages, or refuses and sends nothing.
+// The check hands on whole SysEx messages (F0, data bytes 00-7F, F7) that make up the block
+// exactly, or none at all with the reason.
 void SysExBlock(Input data) {
-    static testing::ScopedRecordingBackend backend;
-    static midi::MidiStream stream;
-    if (backend->devices.empty()) {
-        backend->devices = {testing::Output("Synth")};
-        midi::MidiLibrary::ReInitialize();
+    const midi::SysExCheck check = midi::CheckSysEx(data);
+    std::vector<std::uint8_t> joined;
+    for (const std::span<const std::uint8_t> message : check.messages) {
+        CHECK(message.size() >= 2 && message.front() == 0xF0 && message.back() == 0xF7);
+        CHECK(std::all_of(message.begin() + 1, message.end() - 1, [](int b) { return b < 0x80; }));
+        joined.insert(joined.end(), message.begin(), message.end());
     }
-    stream.OpenOutput(0, 10000, 0);
-    backend->calls.clear();
-    const std::int64_t offset = data.empty() ? 0 : data[0] % 8 - 2;
-    const Input block = data.empty() ? data : data.subspan(1);
-    const int result = stream.WriteSysEx(0, block, offset);
-    std::string sent;
-    for (const std::string& write : backend->Writes()) {
-        CHECK(write.starts_with("WriteSysEx 0 0 F0") && write.ends_with(" F7"));
-        sent += write.substr(std::string("WriteSysEx 0 0").size());
-    }
-    const std::string expected = testing::HexBytes(
-        block.subspan(std::min(std::size_t(std::max<std::int64_t>(offset, 0)), block.size())));
-    CHECK(backend->misuse.empty());
-    CHECK(result == midi::kNoError ? sent == expected && !sent.empty()
-                                   : result == midi::kBadData && sent.empty());
+    CHECK(check.problem.isEmpty() ? std::ranges::equal(joined, data) && !data.empty()
+                                  : check.messages.empty());
 }
 
 }  // namespace
