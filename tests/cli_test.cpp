@@ -15,8 +15,8 @@ namespace {
 QString Refusals(const QStringList& lines) { return "kelvane: " + lines.join("\nkelvane: "); }
 
 // What a script gets, with the recording stand-in in PortMidi's place: every message at the port
-// in order, or nothing, the exit status and every bad argument named. Choosing by number, part of
-// a name and ambiguity are tried against real ports in the VM.
+// in order, or nothing, the exit status and every bad argument named. The VM tries the ways of
+// choosing an output against real ports.
 TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     QTemporaryDir dir;
     const auto file = [&dir](const char* name, const QByteArray& bytes) {
