@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the .deb from a configured build folder, unpacks it into a scratch root and checks what a
-# desktop expects: the program, its desktop entry, icon and metainfo, all valid, and a program
-# that finds its libraries and starts.
+# Builds the .deb from a configured build folder, unpacks it and checks what a desktop expects: the
+# program, its entry, icon, metainfo and manual, all valid; it finds its libraries and starts.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 scratch=$(mktemp -d)
@@ -31,15 +30,12 @@ done
 desktop-file-validate "$root/share/applications/org.kelvane.Kelvane.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/org.kelvane.Kelvane.metainfo.xml"
 
-# The manual renders, and says what --help says.
+# The manual renders, and names every option --help names.
+options() { grep -o -- '--[a-z-]*[a-z]' | sort -u; }
 manual=$(MANWIDTH=100 man -l "$root/share/man/man1/kelvane.1.gz" 2>&1)
-help=$("$root/bin/kelvane" --help)
-for option in $(grep -o -- '--[a-z]*' <<<"$help" | grep -v -- '--help-all' | sort -u); do
-    grep -q -- "$option" <<<"$manual" || { echo "the manual lacks $option"; exit 1; }
-done
+lacking=$(comm -23 <("$root/bin/kelvane" --help | options) <(options <<<"$manual"))
+[ -z "$lacking" ] || { echo "the manual lacks $lacking"; exit 1; }
 
 # Started from the unpacked root, it must still be running after two seconds.
-status=0
-QT_QPA_PLATFORM=offscreen timeout 2 "$root/bin/kelvane" >/dev/null 2>&1 || status=$?
+QT_QPA_PLATFORM=offscreen timeout 2 "$root/bin/kelvane" >/dev/null 2>&1 && status=0 || status=$?
 [ "$status" -eq 124 ] || { echo "the installed program exited with $status"; exit 1; }
-echo "package ok: $(basename "$deb")"
