@@ -22,7 +22,7 @@ TEST(Val, ReadsTheLeadingNumberOfAnyText) {
     std::setlocale(LC_ALL, "de_DE.UTF-8");
     const std::pair<double, std::vector<QString>> cases[] = {
         {0,
-         {"", "abc", "-", ".", " 7", "+7", "&h0x7F", "&h", "&", "&hG", "-&h1",
+         {"", "abc", "-", ".", " 7", "+7", "0h1", "&h0x7F", "&h", "&", "&hG", "-&h1",
           "000." + QString(400, u'0') + "1", QString(QChar(0)) + "7", QString(QChar(0xD800)) + "1",
           QString::fromUtf8("\u0661"), QString::fromUtf8("\U0001D7CF")}},
         {1, {"1-2", "1e3", "1,5", "1" + QString(QChar(0xDC00))}},
@@ -60,7 +60,8 @@ TEST(HexAndToInt64, TruncateTowardZeroAndMapTheRestToTheMinimum) {
 
 // A pair is one character, and so is each stray half; Chr makes no stray halves.
 TEST(Len, CountsCharactersNotUnits) {
-    EXPECT_EQ(Len(QString::fromUtf8("ä\U0001F3B9") + QChar(0xDC00) + QChar(0xD800)), 4);
+    EXPECT_EQ(Len(QString::fromUtf8("\U0001F3B9ä") + QChar(0xDC00) + QChar(0xD800)), 4);
+    EXPECT_EQ(Chr(0x10FFFF) + Chr(0xE000), QString::fromUcs4(U"\U0010FFFF\uE000"));
     EXPECT_EQ(Chr(0xD800) + Chr(0x110000), QString(2, QChar(0xFFFD)));
 }
 
