@@ -1,13 +1,15 @@
-// The port layer and the window against a real ALSA sequencer, inside the test VM (run-in-vm).
-// Midi Through is client 14; the ports VirMIDI 0-0 to 0-3 hand what reaches them, byte for
-// byte, to the raw devices hw:0,0 to hw:0,3, which amidi reads.
+// The port layer, the command line and the window against a real ALSA sequencer, inside the test
+// VM (run-in-vm). Midi Through is client 14; the ports VirMIDI 0-0 to 0-3 hand what reaches them,
+// byte for byte, to the raw devices hw:0,0 to hw:0,3, which amidi reads.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QProcess>
+#include <QTemporaryFile>
 #include <QTest>
-#include <cstdio>
+#include <fstream>
+#include <sstream>
 
-#include "beside.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
@@ -21,7 +23,85 @@ namespace {
 using midi::MidiLibrary;
 using midi::MidiStream;
 using Bytes = std::vector<std::uint8_t>;
-using namespace std::chrono_literals;
+
+const char* self = "";  // this program, which main() also lets write once and quit
+
+std::string Slurp(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+// Whether the file holds the text within five seconds.
+bool Shows(const std::string& path, const std::string& text) {
+    return QTest::qWaitFor([&] { return Slurp(path).find(text) != std::string::npos; });
+}
+
+// As amidi -d and aseqdump print them: "F0 7E F7".
+std::string Hex(const auto& bytes) {
+    const auto* data = reinterpret_cast<const char*>(bytes.data());
+    return QByteArray(data, qsizetype(bytes.size())).toHex(' ').toUpper().toStdString();
+}
+
+// A command run beside the test, its standard output kept; killed with the object.
+class Beside {
+public:
+    explicit Beside(const QStringList& command) {
+        EXPECT_TRUE(file_.open());
+        process_.setStandardOutputFile(file_.fileName());
+        process_.start(command.first(), command.mid(1));
+        EXPECT_TRUE(process_.waitForStarted());
+    }
+    ~Beside() {
+        process_.kill();
+        process_.waitForFinished();
+    }
+
+    // What it printed, once atLeast bytes have come or ms have passed.
+    std::string Output(std::size_t atLeast = 0, int ms = 10000) const {
+        std::string output;
+        (void)QTest::qWaitFor(
+            [&] { return (output = Slurp(file_.fileName().toStdString())).size() >= atLeast; }, ms);
+        return output;
+    }
+
+    // The bytes it printed in hex, as "B0 07 7F", once count have come or ms have passed. amidi -d
+    // prints a message's bytes run together, aseqdump as words after the event's name.
+    std::string Bytes(std::size_t count, int ms = 10000) const {
+        std::string hex;
+        (void)QTest::qWaitFor(
+            [&] {
+                hex.clear();
+                std::istringstream words(Output());
+                for (std::string word; words >> word;) {
+                    const bool bytes =
+                        word.size() % 2 == 0 &&
+                        word.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+                    for (std::size_t i = 0; bytes && i < word.size(); i += 2) {
+                        hex += (hex.empty() ? "" : " ") + word.substr(i, 2);
+                    }
+                }
+                return hex.size() + 1 >= 3 * count;
+            },
+            ms);
+        return hex;
+    }
+
+private:
+    QTemporaryFile file_;
+    QProcess process_;
+};
+
+// Reads VirMIDI 0-<device>'s raw device, which passes nothing on until it is open: amidi prints
+// what reaches the port, or pv drains it at MIDI cable speed, 3000 bytes/s.
+struct RawReader : Beside {
+    explicit RawReader(int device, bool slow = false)
+        : Beside(slow ? QStringList{"pv", "-q", "-L", "3000", "-B", "64",
+                                    QString("/dev/snd/midiC0D%1").arg(device)}
+                      : QStringList{"amidi", "-d", "-p", QString("hw:0,%1").arg(device)}) {
+        EXPECT_TRUE(Shows("/proc/asound/card0/midi" + std::to_string(device), "Owner PID"));
+    }
+};
 
 std::optional<std::int64_t> OutputNamed(const std::string& name) {
     MidiLibrary::ReInitialize();
@@ -40,20 +120,11 @@ int WriteCc(MidiStream& stream, int status, int data1, int data2) {
     return stream.Write(event);
 }
 
-// As Beside::Bytes prints them: "F0 7E F7".
-std::string Hex(const auto& bytes) {
-    const auto* data = reinterpret_cast<const char*>(bytes.data());
-    return QByteArray(data, qsizetype(bytes.size())).toHex(' ').toUpper().toStdString();
-}
-
-class RealMidi : public ::testing::Test {
-protected:
-    MidiLibrary library;
-};
-
-// A refused block blocks nothing; reopening, rescanning and a new latency drop nothing written.
-TEST_F(RealMidi, ByteExactThroughReopeningAndRescanning) {
-    RawReader zero(0), first(1), second(2);
+// A refused block blocks nothing; reopening, rescanning, a new latency and quitting drop nothing
+// written.
+TEST(RealMidi, ByteExactThroughReopeningRescanningAndQuitting) {
+    RawReader zero(0), first(1), second(2), third(3);
+    const Beside quitting({self, "write", "VirMIDI 0-3"});
     MidiStream stream;
     ASSERT_EQ(stream.OpenOutput(*OutputNamed("VirMIDI 0-0"), 10000, 1), 0);
     EXPECT_EQ(WriteCc(stream, 0xB0, 0x07, 0x7F), 0);
@@ -67,43 +138,14 @@ TEST_F(RealMidi, ByteExactThroughReopeningAndRescanning) {
     stream.OpenOutput(*OutputNamed("VirMIDI 0-2"), 10000, 100);
     WriteCc(stream, 0xB0, 2, 1);
     MidiLibrary::ReInitialize();  // right after a write
-    EXPECT_EQ(zero.Bytes(15, 1s), "B0 07 7F F0 7E 7F 06 01 F7 F0 F7 BF 00 00");
+    EXPECT_EQ(zero.Bytes(15, 1000), "B0 07 7F F0 7E 7F 06 01 F7 F0 F7 BF 00 00");
     EXPECT_EQ(first.Bytes(6), "B0 01 01 B1 01 02");
     EXPECT_EQ(second.Bytes(3), "B0 02 01");
+    EXPECT_EQ(third.Bytes(3), "B0 15 2A");
 }
 
-TEST_F(RealMidi, A64KiBSysExArrivesWhole) {
-    Receiver receiver("kelvane-through", "14:0");
-    MidiStream stream;
-    ASSERT_EQ(stream.OpenOutput(*OutputNamed("Midi Through Port-0"), 10000, 1), 0);
-    Bytes block(64 * 1024, 0x55);
-    block.front() = 0xF0;
-    block.back() = 0xF7;
-    block[1000] = 0x01;
-    EXPECT_EQ(stream.WriteSysEx(0, block, 0), 0);
-    EXPECT_EQ(receiver.Bytes(block.size(), 30s), Hex(block));
-}
-
-TEST_F(RealMidi, QuittingRightAfterAWriteDropsNothing) {
-    RawReader reader(3);
-    const Beside writer({KELVANE_WRITER, "VirMIDI 0-3"});
-    EXPECT_EQ(reader.Bytes(3, 2s), "B0 15 2A");
-}
-
-// The command line, as a script would run it: what reaches the port, or nothing and why.
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-Ran Kelvane(const std::string& arguments) {
-    const std::string out = "/tmp/kelvane.out", err = "/tmp/kelvane.err";
-    const int status = std::system(
-        (KELVANE_PROGRAM " " + arguments + " </tmp/k.syx >" + out + " 2>" + err).c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
-}
-
-TEST_F(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
+// The command line, as a script runs it: its status, what it says, and what reaches the port.
+TEST(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
     RawReader reader(2), other(3);
     const std::string number = std::to_string(*OutputNamed("VirMIDI 0-2"));
     std::string input, rows;
@@ -116,29 +158,33 @@ TEST_F(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
     const struct {
         std::string arguments, bytes;  // what reaches the port
         int status;
-        std::string err;  // part of standard error
+        std::string said;  // all of standard output, or part of standard error when refused
     } cases[] = {
-        {"--to 'virmidi 0-2' --cc 7 1 100", "B0 07 64", 0, ""},
-        {"--to " + number + " --hex 'f0 7e 7f 06 01 f7' --dec '240 1 247' --cc 0 16 127",
+        {"--to \"virmidi 0-2\" --cc 7 1 100", "B0 07 64", 0, ""},
+        {"--to " + number + " --hex \"f0 7e 7f 06 01 f7\" --dec \"240 1 247\" --cc 0 16 127",
          "F0 7E 7F 06 01 F7 F0 01 F7 BF 00 7F", 0, ""},
-        {"--to '#" + number + "' --syx /tmp/k.syx --rate 0", "F0 41 10 F7 F0 F7", 0, ""},
+        {"--to #" + number + " --syx /tmp/k.syx --rate 0", "F0 41 10 F7 F0 F7", 0, ""},
         {"--syx - --to 0-2", "F0 41 10 F7 F0 F7", 0, ""},
         {"--to virmidi --cc 7 1 1", "", 2, "more than one output:\n#"},
         {"--to " + input + " --cc 7 1 1", "", 2, "is not an output"},
-        {"--to 'no such synth' --cc 7 1 1", "", 1, "no MIDI output"},
+        {"--to \"no such synth\" --cc 7 1 1", "", 1, "no MIDI output"},
+        {"--list", "", 0, rows},
     };
-    std::string before;
-    for (const auto& [arguments, bytes, status, err] : cases) {
-        const Ran ran = Kelvane(arguments);
-        const std::string all = reader.Bytes((before.size() + bytes.size() + 2) / 3, 2s);
-        EXPECT_EQ(ran.status, status) << arguments << ": " << ran.err;
-        EXPECT_NE(ran.err.find(err), std::string::npos) << ran.err;
-        EXPECT_EQ(all.substr(std::min(all.size(), before.size() + !before.empty())), bytes)
-            << arguments;
-        before = all;
+    std::string sent;
+    for (const auto& [arguments, bytes, status, said] : cases) {
+        sent += sent.empty() || bytes.empty() ? bytes : " " + bytes;
+        QProcess kelvane;
+        kelvane.setStandardInputFile("/tmp/k.syx");
+        kelvane.start(KELVANE_PROGRAM, QProcess::splitCommand(QString::fromStdString(arguments)));
+        EXPECT_TRUE(kelvane.waitForFinished());
+        const std::string out = kelvane.readAllStandardOutput().toStdString();
+        const std::string err = kelvane.readAllStandardError().toStdString();
+        EXPECT_EQ(kelvane.exitCode(), status) << arguments << ": " << err;
+        EXPECT_TRUE(status == 0 ? out == said : err.find(said) != std::string::npos) << out << err;
+        EXPECT_EQ(reader.Bytes((sent.size() + 1) / 3, 2000), sent) << arguments;
     }
+    EXPECT_EQ(reader.Bytes((sent.size() + 4) / 3, 1000), sent);
     EXPECT_EQ(other.Output(), "");
-    EXPECT_EQ(Kelvane("--list").out, rows);
 }
 
 // The window, offscreen, and what it says.
@@ -182,8 +228,8 @@ TEST_F(WindowSays, SendPathsArriveByteExactAndAVanishedDeviceIsToldOnce) {
     EXPECT_EQ(reader.Bytes(13), "B1 07 40 F0 7E 7F 06 01 F7 F0 41 10 F7");
     EXPECT_TRUE(messages.isEmpty());
 
-    auto gone = std::make_unique<Beside>(std::vector<std::string>{"aseqdump"});
-    ASSERT_TRUE(WaitFor("/proc/asound/seq/clients", "aseqdump"));
+    auto gone = std::make_unique<Beside>(QStringList{"aseqdump"});
+    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
     const auto listed = [&window](const char* name) {
         return window.PopupMenu1().findText(QString::fromUtf8(name), Qt::MatchContains) >= 0;
     };
@@ -247,7 +293,7 @@ std::string Messages(int count, int size) {
 
 // Sends the messages from the hex field, cancelled after cancelAfter.
 void SendHexRow(Window1& window, const std::string& messages,
-                std::chrono::milliseconds cancelAfter = 60s) {
+                std::chrono::milliseconds cancelAfter = std::chrono::minutes(1)) {
     window.SysExFieldHex().setText(QString::fromStdString(Hex(messages)));
     const auto start = std::chrono::steady_clock::now();
     window.SendSysExHex().click();
@@ -259,9 +305,11 @@ void SendHexRow(Window1& window, const std::string& messages,
     }
 }
 
+// 64 KiB paced to aseqdump, which keeps ALSA's default input pool, also stand for 64 KiB whole.
 TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
     RawReader slow(0, true);
-    const Receiver pool("kelvane-default-pool", "14:0", "0");
+    const Beside pool({"aseqdump", "-p", "14:0"});
+    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Connected From: 14:0"));
     Window1 window;
     window.PushButtonSearch().click();
     Choose(window, "to VirMIDI 0-0");
@@ -270,20 +318,20 @@ TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
         const auto sent = Messages(count, 256);
         SendHexRow(window, sent);
         all += sent;
-        EXPECT_TRUE(slow.Received(all.size()) == all) << count << " x 256";
+        EXPECT_TRUE(slow.Output(all.size()) == all) << count << " x 256";
     }
     const auto sent = Messages(256, 256);
     Choose(window, "to Midi Through");
     SendHexRow(window, sent);
-    EXPECT_EQ(pool.Bytes(sent.size(), 10s), Hex(sent));
+    EXPECT_EQ(pool.Bytes(sent.size()), Hex(sent));
 
     // Cancelled about half way: whole messages only, and the next message arrives.
     RawReader cancelled(1, true);
     Choose(window, "to VirMIDI 0-1");
-    SendHexRow(window, Messages(64, 256), 2s);
+    SendHexRow(window, Messages(64, 256), std::chrono::seconds(2));
     window.SendCC().click();
     QTest::qWait(2500);
-    const std::string cut = cancelled.Received(0);
+    const std::string cut = cancelled.Output();
     ASSERT_GE(cut.size(), 3u);
     const std::size_t sysex = cut.size() - 3;
     EXPECT_TRUE(sysex % 256 == 0 && sysex > 4096 && sysex < 16384) << sysex;
@@ -296,6 +344,15 @@ TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
 }  // namespace kelvane::system
 
 int main(int argc, char** argv) {
+    using namespace kelvane::system;
+    // "write NAME": one Control Change with latency, then quit at once; it must arrive all the
+    // same.
+    if (argc == 3 && std::string_view(argv[1]) == "write") {
+        MidiStream stream;
+        return stream.OpenOutput(*OutputNamed(argv[2]), 10000, 100) ||
+               WriteCc(stream, 0xB0, 0x15, 0x2A);
+    }
+    self = argv[0];
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
