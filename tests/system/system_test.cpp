@@ -89,11 +89,9 @@ std::optional<std::int64_t> OutputNamed(const std::string& name) {
     return std::nullopt;
 }
 
-// A refused block blocks nothing; reopening, rescanning, a new latency and quitting drop nothing
-// written.
-TEST(RealMidi, ByteExactThroughReopeningRescanningAndQuitting) {
-    RawReader zero(0), first(1), second(2), third(3);
-    const Beside quitting({self, "write", "VirMIDI 0-3"});
+// A refused block blocks nothing; reopening, rescanning and a new latency drop nothing written.
+TEST(RealMidi, ByteExactThroughReopeningAndRescanning) {
+    RawReader zero(0), first(1), second(2);
     MidiStream stream;
     ASSERT_EQ(stream.OpenOutput(*OutputNamed("VirMIDI 0-0"), 10000, 1), 0);
     EXPECT_EQ(stream.Write({0xB0, 0x07, 0x7F}), 0);
@@ -110,7 +108,12 @@ TEST(RealMidi, ByteExactThroughReopeningRescanningAndQuitting) {
     EXPECT_EQ(zero.Bytes(15, 1000), "B0 07 7F F0 7E 7F 06 01 F7 F0 F7 BF 00 00");
     EXPECT_EQ(first.Bytes(6), "B0 01 01 B1 01 02");
     EXPECT_EQ(second.Bytes(3), "B0 02 01");
-    EXPECT_EQ(third.Bytes(3), "B0 15 2A");
+}
+
+TEST(RealMidi, QuittingRightAfterAWriteDropsNothing) {
+    RawReader reader(3);
+    const Beside quitting({self, "write", "VirMIDI 0-3"});
+    EXPECT_EQ(reader.Bytes(3), "B0 15 2A");
 }
 
 // The command line, as a script runs it: its status, what it says, and what reaches the port.
@@ -254,14 +257,10 @@ TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
     Window1 window;
     window.PushButtonSearch().click();
     Choose(window, "to VirMIDI 0-0");
-    std::string all;
-    for (const int count : {64, 256}) {
-        const auto sent = Messages(count);
-        SendHexRow(window, sent);
-        all += sent;
-        EXPECT_TRUE(slow.Output(all.size()) == all) << count << " x 256";
-    }
     const auto sent = Messages(256);
+    SendHexRow(window, Messages(64));
+    SendHexRow(window, sent);  // at once: the port still holds part of the first
+    EXPECT_TRUE(slow.Output(16384 + sent.size()) == Messages(64) + sent);
     Choose(window, "to Midi Through");
     SendHexRow(window, sent);
     EXPECT_TRUE(QTest::qWaitFor([&] { return HexWords(pool.Output()) == Hex(sent); }, 10000))
