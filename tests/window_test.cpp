@@ -7,7 +7,6 @@
 #include <memory>
 #include <utility>
 
-#include "app/about.h"
 #include "app/app.h"
 #include "midi/midi_error.h"
 #include "midi/paced_sender.h"
@@ -30,7 +29,6 @@ struct Harness {
         SetMsgBoxHook([this](const QString& text) { messages.append(text); });
         window = std::make_unique<Window1>(&TheApp().MenuBar());
         window->show();
-        window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         backend->calls.clear();
     }
@@ -41,10 +39,6 @@ struct Harness {
         field.setFocus();
         field.selectAll();
         QTest::keyClicks(&field, keys);
-    }
-    void Choose(int row) {
-        w().PopupMenu1().setCurrentIndex(row);
-        emit w().PopupMenu1().activated(row);
     }
     QString Rows() {
         QStringList rows;
@@ -65,7 +59,6 @@ class WindowTest : public QObject {
 private slots:
     void startsAsDesigned() {
         Harness h({Output("A")});
-        QCOMPARE(h.w().windowTitle(), QStringLiteral("Kelvane"));
         QCOMPARE(h.w().centralWidget()->size(), QSize(432, 270));
         // name=text=accessible name, which screen readers take from the label beside the input.
         const QString controls = QStringLiteral(
@@ -75,26 +68,25 @@ private slots:
             "SysExFieldHex==SysEx (hex)|SendSysExHex=Send SysEx Hex|Label1=Select MIDI|"
             "PopupMenu1=#0: to A=Select MIDI|PushButtonSearch=Search MIDI");
         for (const QString& entry : controls.split(u'|')) {
-            const auto* control =
-                h.w().centralWidget()->findChild<QWidget*>(entry.section(u'=', 0, 0));
+            const QStringList parts = entry.split(u'=');
+            const auto* control = h.w().centralWidget()->findChild<QWidget*>(parts[0]);
             QVERIFY2(control != nullptr, qPrintable(entry));
             const char* text = control->inherits("QComboBox") ? "currentText" : "text";
-            QCOMPARE(control->property(text).toString(), entry.section(u'=', 1, 1));
-            QCOMPARE(control->accessibleName(), entry.section(u'=', 2));
+            QCOMPARE(control->property(text).toString(), parts[1]);
+            QCOMPARE(control->accessibleName(), parts.value(2));
             QVERIFY(control->isEnabled() && !control->property("default").toBool());
         }
-        QCOMPARE(h.w().ComboBox1().itemText(15), QStringLiteral("16"));
 
+        const QString tabOrder =
+            "CCnumber Slider1 SendCC SysExField SendSysEx PopupMenu1 "
+            "PushButtonSearch ComboBox1 SysExFieldHex SendSysExHex CCnumber";
         h.w().CCnumber().setFocus();
-        for (const QString& next : QStringLiteral("CCnumber Slider1 SendCC SysExField SendSysEx "
-                                                  "PopupMenu1 PushButtonSearch ComboBox1 "
-                                                  "SysExFieldHex SendSysExHex CCnumber")
-                                       .split(u' ')) {
+        for (const QString& next : tabOrder.split(u' ')) {
             QCOMPARE(QApplication::focusWidget()->objectName(), next);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
 
-        QString menus;  // text and shortcut of every item, in order
+        QString menus;
         for (const char* menu : {"FileMenu", "EditMenu"}) {
             for (const QAction* item : h.w().MenuItem(menu).menu()->actions()) {
                 menus += item->text() + u' ' + item->shortcut().toString() + u'|';
@@ -103,25 +95,18 @@ private slots:
         QCOMPARE(menus,
                  QStringLiteral("About\u2026 Ctrl+I|&Quit Ctrl+Q|&Undo Ctrl+Z| |Cu&t Ctrl+X|"
                                 "&Copy Ctrl+C|&Paste Ctrl+V|&Delete | |Select &All Ctrl+A|"));
-        // What desktops show for the program: its name, the entry it belongs to, its icon.
+        QCOMPARE(h.w().windowTitle(), QStringLiteral("Kelvane"));
         QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName(),
                  QStringLiteral("Kelvane org.kelvane.Kelvane"));
         QVERIFY(!h.w().windowIcon().pixmap(32).isNull());
-        h.window.reset();  // About belongs to the application, not to the window
-        TheApp().MenuBar().Item("AppleAbout").trigger();
-        QCOMPARE(h.messages, QStringList{AboutText()});
-        QVERIFY(AboutText().startsWith(QStringLiteral("Kelvane 1.02\r")));
     }
 
     void discoveryListsEveryDeviceAndRescans() {
         // start: the newest output; a two-way port lists as an output row, then an input row.
         const std::tuple<std::vector<midi::DeviceRecord>, QString, int> cases[] = {
             {{}, "", -1},
-            {{Output("A"), Input("A"), Output("B"), Input("B")},
-             "#0: to A|#1: (A)|#2: to B|#3: (B)",
-             2},
-            {{Input("K"), Input("L")}, "#0: (K)|#1: (L)", 1},
-            {{Input("K"), Output("\xC3\xA4"), Output("")}, "#0: (K)|#1: to \u00E4|#2: to ", 2}};
+            {{Output("A"), Input("A"), Input("K")}, "#0: to A|#1: (A)|#2: (K)", 0},
+            {{Input("K"), Input("\xC3\xA4")}, "#0: (K)|#1: (\u00E4)", 1}};
         for (const auto& [devices, rows, start] : cases) {
             Harness h(devices);
             QCOMPARE(h.Rows(), rows);
@@ -131,18 +116,14 @@ private slots:
                     h.w().SendSysEx().isEnabled() == any);
         }
 
-        // Everything gone: the list empties, the send buttons stay as they were.
+        // A failing re-initialisation is told, the list rebuilt anyway, the send buttons kept.
         Harness h({Output("A")});
         h.backend->devices.clear();
-        h.w().PushButtonSearch().click();
-        QVERIFY(!h.w().PopupMenu1().isEnabled() && h.w().SendCC().isEnabled());
-        // A failing re-initialisation is reported, and the list is rebuilt anyway.
-        h.backend->devices = {Input("K"), Output("B")};
         h.backend->initializeResult = midi::kHostError;
         h.w().PushButtonSearch().click();
         QCOMPARE(h.messages, QStringList{"Error: -10000\nPortMidi error -10000"});
-        QCOMPARE(h.Rows(), QStringLiteral("#0: (K)|#1: to B"));
-        QCOMPARE(h.backend->calls.back(), "OpenOutput 1 10000 1");
+        QVERIFY(h.Rows().isEmpty() && !h.w().PopupMenu1().isEnabled() &&
+                h.w().SendCC().isEnabled());
         // PortMidi starts without a MIDI service and says nothing; the list and Search say why.
         h.backend->initializeResult = midi::kNoError;
         h.backend->serviceProblem = "no sequencer";
@@ -153,29 +134,9 @@ private slots:
     }
 
     // The rules are tested without a window; this shows the handlers apply them.
-    void controlChangeSendsWhatTheControlsHold() {
+    void controlsSendWhatTheyHold() {
         Harness h({Output("A"), Output("B")});
-        h.Choose(0);
-        h.w().Slider1().setValue(5);
-        h.w().ComboBox1().setEditText("16");
-        h.w().CCnumber().setText("0");
-        h.w().SendCC().click();
-        h.w().ComboBox1().setEditText("17");
-        h.w().SendCC().click();
-        QCOMPARE(h.backend->calls,
-                 Strings({"Close 1", "OpenOutput 0 10000 100", "WriteShort 0 0 BF 00 05"}));
-        QCOMPARE(h.messages, QStringList{"CC channel are 1 to 16 only."});
-        QCOMPARE(h.w().StaticText3().text(), QStringLiteral("5"));
-        h.Type(h.w().CCnumber(), "\b");
-        QVERIFY(!h.w().SendCC().isEnabled());
-        h.Type(h.w().CCnumber(), "x");
-        QVERIFY(h.w().SendCC().isEnabled());
-    }
-
-    void sysExFieldsMirrorAndReturnPressesTheLatestDefault() {
-        Harness h({Output("A"), Output("B")});
-        h.Choose(0);
-        h.backend->calls.clear();
+        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);  // the user's choice: #0
         QLineEdit& dec = h.w().SysExField();
         QLineEdit& hex = h.w().SysExFieldHex();
         // Keys typed over a field; the hex field then, and whether each send button is default.
@@ -183,8 +144,7 @@ private slots:
             {&dec, "240 126 127 6 1 247\r", "F0 7E 7F 6 1 F7", true, false},
             {&dec, "\b", "F0 7E 7F 6 1 F7", false, false},  // emptied: the mirror stays
             {&dec, "240 247", "F0 F7", true, false},
-            {&hex, "f", "f", true, true},
-            {&hex, "\b\r", "", true, false},  // the decimal row's button is default again
+            {&hex, "f\b\r", "", true, false},  // the decimal row's button is default again
             {&hex, "f0 7f f7", "f0 7f f7", true, true},
             {&h.w().CCnumber(), "\r", "f0 7f f7", true, true}};  // the latest default wins
         for (const auto& [field, keys, shown, decDefault, hexDefault] : steps) {
@@ -193,18 +153,19 @@ private slots:
             QCOMPARE(h.w().SendSysEx().isDefault(), decDefault);
             QCOMPARE(h.w().SendSysExHex().isDefault(), hexDefault);
         }
-        QCOMPARE(h.backend->calls,
-                 Strings({"Close 0", "OpenOutput 0 10000 1", "WriteSysEx 0 0 F0 7E 7F 06 01 F7",
-                          "WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 7F F7"}));
 
-        QWidget other;  // edits while another window is active run nothing
-        other.show();
-        other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
-        emit dec.textEdited(dec.text());
-        QCOMPARE(hex.text(), QStringLiteral("f0 7f f7"));
-        QTest::keyClick(&other, Qt::Key_I, Qt::ControlModifier);  // About works from any window
-        QCOMPARE(h.messages, QStringList{AboutText()});
+        h.w().Slider1().setValue(5);
+        h.w().ComboBox1().setEditText("16");
+        h.w().CCnumber().setText("0");
+        h.w().SendCC().click();
+        h.w().ComboBox1().setEditText("17");
+        h.w().SendCC().click();
+        QCOMPARE(h.backend->calls,
+                 Strings({"Close 1", "OpenOutput 0 10000 100", "Close 0", "OpenOutput 0 10000 1",
+                          "WriteSysEx 0 0 F0 7E 7F 06 01 F7", "WriteSysEx 0 0 F0 F7",
+                          "WriteSysEx 0 0 F0 7F F7", "WriteShort 0 0 BF 00 05"}));
+        QCOMPARE(h.messages, QStringList{"CC channel are 1 to 16 only."});
+        QCOMPARE(h.w().StaticText3().text(), QStringLiteral("5"));
     }
 
     void sendsThatDoNotGoOutSayWhy() {
@@ -213,7 +174,6 @@ private slots:
         QLineEdit& hex = h.w().SysExFieldHex();
         // Each refused row: one box with the first problem and where; the field keeps the row.
         const std::tuple<QLineEdit*, const char*, const char*> refused[] = {
-            {&dec, "", "Not enough SysEx data in the text field."},
             {&hex, "F0", "Not enough SysEx data in the text field."},
             {&dec, "240 65 144 247", "Nothing was sent: byte 3 (144) is not a data byte 00–7F."}};
         for (const auto& [field, row, box] : refused) {
@@ -224,19 +184,15 @@ private slots:
         }
 
         h.backend->failingWrites = 2;
-        h.backend->hostErrorText = "gone";
         h.w().SendCC().click();
-        hex.setText(QStringLiteral("F0 F7 "));
-        h.w().SendSysExHex().click();
-        h.Choose(1);  // no output: the open fails, and the sends say so
+        h.Type(hex, "F0 F7 \r");
+        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Down);  // #1, no output: the sends say so
         h.w().SendCC().click();
-        dec.setText(QStringLiteral("240 247"));
-        h.w().SendSysEx().click();
-        const QString write =
-            QStringLiteral("Could not send to #0: to A.\nPortMidi error -10000: gone");
-        const QString open = QStringLiteral("Could not send to #1: (K).\nPortMidi error -9999");
+        h.Type(dec, "240 247\r");
+        const QString write = "Could not send to #0: to A.\nPortMidi error -10000";
+        const QString open = "Could not send to #1: (K).\nPortMidi error -9999";
         QCOMPARE(h.messages, QStringList({write, write, open, open}));
-        h.Choose(0);  // nothing retried behind the user's back; a send that works stays silent
+        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);  // #0: nothing retried, success silent
         h.w().SendSysEx().click();
         QCOMPARE(h.backend->Writes(), Strings({"WriteShort 0 0 B0 07 7F", "WriteSysEx 0 0 F0 F7",
                                                "WriteSysEx 0 0 F0 F7"}));
@@ -248,15 +204,15 @@ private slots:
         const QTemporaryDir dir;
         const auto drop = [&h, &dir](const char* name, const QByteArray& bytes) {
             QFile file(dir.filePath(QString::fromLatin1(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-            file.close();
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                    file.flush());
             QMimeData mime;
             mime.setUrls({QUrl::fromLocalFile(file.fileName())});
             QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QDropEvent dropped({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             const QString before = h.w().SysExFieldHex().text();  // passing over reads nothing
-            QVERIFY(QApplication::sendEvent(&h.w().SysExFieldHex(), &enter) && enter.isAccepted());
-            QCOMPARE(h.w().SysExFieldHex().text(), before);
+            QVERIFY(QApplication::sendEvent(&h.w().SysExFieldHex(), &enter) && enter.isAccepted() &&
+                    h.w().SysExFieldHex().text() == before);
             QApplication::sendEvent(&h.w().SysExFieldHex(), &dropped);
         };
         drop("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
@@ -275,15 +231,12 @@ private slots:
         QGuiApplication::clipboard()->setText(row);
         h.w().SysExField().setFocus();
         h.w().MenuItem("EditPaste").trigger();
-        QCOMPARE(h.w().SysExFieldHex().text().size(), bytes * 3 - 1);
         h.w().SendSysEx().click();
-        // A word on its length first, and what is to be sent; the text wraps to fit a screen.
-        const QList<QLabel*> texts = h.w().ProgressDialog()->findChildren<QLabel*>();
-        QVERIFY(texts.at(1)->text().startsWith(QStringLiteral("0 of %1 bytes sent").arg(bytes)));
+        // A word on its length first, wrapped to fit a screen, and nothing sent yet.
         QVERIFY(h.w().ProgressDialog()->width() < 640);
+        QCOMPARE(h.w().ProgressDialog()->findChild<QProgressBar*>()->value(), 0);
         h.w().ProgressDialog()->SendButton().click();
-        QCOMPARE(h.backend->Writes().at(0).size(),
-                 std::size_t{14 + 3 * bytes});  // "WriteSysEx 0 0"
+        QCOMPARE(h.backend->Writes().at(0).size(), std::size_t{14 + 3 * bytes});
 
         h.w().MenuItem("EditSelectAll").trigger();
         h.w().MenuItem("EditCut").trigger();
@@ -294,23 +247,8 @@ private slots:
         h.w().MenuItem("EditSelectAll").trigger();
         h.w().MenuItem("EditClear").trigger();
         QVERIFY(!h.w().SendCC().isEnabled());
-    }
-
-    void messageBoxShowsPlainTextLines() {
-        QString shown;  // text, format and buttons of the box
-        QTimer::singleShot(0, [&shown] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = QStringLiteral("%1 %2 %3")
-                            .arg(box->text())
-                            .arg(box->textFormat())
-                            .arg(box->standardButtons());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        MsgBox(QStringLiteral("<b>Synth</b>\rError: -1"));
-        QCOMPARE(shown, QStringLiteral("<b>Synth</b>\nError: -1 %1 %2")
-                            .arg(Qt::PlainText)
-                            .arg(QMessageBox::Ok));
+        h.Type(h.w().CCnumber(), "x");
+        QVERIFY(h.w().SendCC().isEnabled());
     }
 
     void longSendIsPacedAndStopsForAChoiceOrSearch() {
@@ -318,15 +256,13 @@ private slots:
         const QString message = QStringLiteral("F0") + QStringLiteral(" 01").repeated(254) + " F7";
         h.w().SysExFieldHex().setText((message + u' ').repeated(31) + message);  // 8 KiB
         h.w().SendSysExHex().click();
-        QCOMPARE(h.backend->Writes().size(), std::size_t{16});  // 4 KiB at once
         QVERIFY(h.w().ProgressDialog()->isVisible());
-        h.backend->nowMs += 200;  // two more are due
-        QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});
-        h.Choose(0);
+        h.backend->nowMs += 200;
+        QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});  // 4 KiB at once, two more later
+        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);
         QTRY_VERIFY(h.w().ProgressDialog() == nullptr);
         QVERIFY(h.w().findChildren<midi::PacedSender*>().isEmpty());  // nor its copy of the bytes
         QCOMPARE(h.backend->Writes().size(), std::size_t{18});
-        QCOMPARE(h.backend->calls.back(), "OpenOutput 0 10000 100");
 
         // A rescan waits, without blocking, until what was written has left.
         h.w().PushButtonSearch().click();
@@ -338,23 +274,32 @@ private slots:
         QVERIFY(h.messages.isEmpty() && h.backend->misuse.empty());
     }
 
+    // Shortcuts need a shown window; About and Quit work from any window of the program.
     void runShowsTheWindowUntilQuit() {
         testing::ScopedRecordingBackend backend;
-        bool shown = false;
         QWidget other;
-        QTimer::singleShot(0, [&shown, &other] {
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                shown = shown || (qobject_cast<Window1*>(top) != nullptr && top->isVisible());
-            }
+        QString box;  // what the real About box shows
+        QTimer::singleShot(0, [&other, &box] {
             other.show();
-            other.activateWindow();
-            if (QTest::qWaitForWindowActive(&other)) {
-                QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);  // from any window
-            }
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QTimer::singleShot(0, [&box] {
+                auto* about = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                // Names and PortMidi's texts reach these boxes: never read as markup.
+                QVERIFY(about != nullptr && about->textFormat() == Qt::PlainText &&
+                        about->standardButtons() == QMessageBox::Ok);
+                box = about->text();
+                about->button(QMessageBox::Ok)->click();
+            });
+            QTest::keyClick(&other, Qt::Key_I, Qt::ControlModifier);
+            other.activateWindow();  // again, once the box has gone
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);
         });
         QTimer::singleShot(5000, &other, [] { QCoreApplication::exit(99); });  // stuck
         QCOMPARE(TheApp().Run(), 0);
-        QVERIFY(shown);
+        QCOMPARE(box,
+                 "Kelvane 1.02\n\u00A9 2019 the Kelvane developers\nhttps://kelvane.org\n"
+                 "developers@kelvane.org");
     }
 };
 
