@@ -227,8 +227,8 @@ private slots:
         h.w().SysExField().setFocus();
         h.w().MenuItem("EditPaste").trigger();
         h.w().SendSysEx().click();
-        // A word on its length first, wrapped to fit a screen, and nothing sent yet.
-        QVERIFY(h.w().ProgressDialog()->width() < 640);
+        // A word on its length first, shown and wrapped to fit a screen, and nothing sent yet.
+        QVERIFY(h.w().ProgressDialog()->isVisible() && h.w().ProgressDialog()->width() < 640);
         QCOMPARE(h.w().ProgressDialog()->findChild<QProgressBar*>()->value(), 0);
         h.w().ProgressDialog()->SendButton().click();
         QCOMPARE(h.backend->Writes().at(0).size(), std::size_t{14 + 3 * bytes});
