@@ -3,9 +3,8 @@
 
 #include <QByteArray>
 
-#include "midi/midi_error.h"
 #include "midi/midi_library.h"
-#include "midi/midi_stream.h"
+#include "midi/paced_sysex.h"
 #include "midi/port_context.h"
 #include "support/recording_backend.h"
 
@@ -13,12 +12,27 @@ namespace kelvane::midi {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using testing::Output;
+using Bytes = std::vector<std::uint8_t>;
 
 // "F0 7E F7" as bytes.
-std::vector<std::uint8_t> Block(const char* hex) {
+Bytes Block(const char* hex) {
     const QByteArray bytes = QByteArray::fromHex(hex);
     return {bytes.begin(), bytes.end()};
+}
+
+// count messages of size bytes each: F0, data, F7.
+Bytes Messages(std::size_t count, std::size_t size) {
+    Bytes block;
+    for (std::size_t m = 0; m < count; ++m) {
+        block.push_back(0xF0);
+        for (std::size_t i = 2; i < size; ++i) {
+            block.push_back(static_cast<std::uint8_t>((m + i) % 128));
+        }
+        block.push_back(0xF7);
+    }
+    return block;
 }
 
 int WriteCc(MidiStream& stream, std::int64_t status, std::int64_t data1, std::int64_t data2) {
@@ -27,38 +41,45 @@ int WriteCc(MidiStream& stream, std::int64_t status, std::int64_t data1, std::in
     return stream.Write(event);
 }
 
+// An input and two outputs; the stream starts open on output 1 at latency 1.
 class PortLayer : public ::testing::Test {
 protected:
     PortLayer() {
-        backend->devices = {testing::Input("Keys"), Output("Synth A"), Output("Synth B")};
-        library.emplace();
-        stream.emplace();
-        stream->OpenOutput(1, 10000, 1);
+        stream.OpenOutput(1, 10000, 1);
         backend->calls.clear();
     }
-    ~PortLayer() override { EXPECT_THAT(backend->misuse, ::testing::IsEmpty()); }
+    ~PortLayer() override { EXPECT_THAT(backend->misuse, IsEmpty()); }
 
-    testing::ScopedRecordingBackend backend;
-    std::optional<MidiLibrary> library;
-    std::optional<MidiStream> stream;
+    testing::ScopedRecordingBackend backend{{testing::Input("Keys"), Output("A"), Output("B")}};
+    MidiLibrary library;
+    MidiStream stream;
 };
 
-TEST_F(PortLayer, ListsTheDevicesSeenAtInitialisation) {
+// Devices are those seen at the last initialisation, which closes every live stream.
+TEST_F(PortLayer, ReInitialiseRescansAndClosesLiveStreams) {
+    backend->devices.push_back(Output("Late"));
     EXPECT_EQ(MidiLibrary::CountDevices(), 3);
-    EXPECT_EQ(MidiLibrary::DeviceInfo(1)->Name, "Synth A");
+    EXPECT_EQ(MidiLibrary::DeviceInfo(1)->Name, "A");
     EXPECT_TRUE(MidiLibrary::DeviceInfo(1)->HasOutput && !MidiLibrary::DeviceInfo(0)->HasOutput);
     for (const std::int64_t outside : {std::int64_t{-1}, std::int64_t{3}, INT64_MAX, INT64_MIN}) {
         EXPECT_FALSE(MidiLibrary::DeviceInfo(outside)) << outside;
     }
-    backend->devices.push_back(Output("Late"));
-    EXPECT_EQ(MidiLibrary::CountDevices(), 3);
-    EXPECT_EQ(MidiLibrary::ReInitialize(), 0);
+    backend->initializeResult = kHostError;
+    EXPECT_EQ(MidiLibrary::ReInitialize(), kHostError);
+    EXPECT_FALSE(stream.IsOpen());
+    backend->initializeResult = kNoError;
+    EXPECT_EQ(MidiLibrary::ReInitialize(), kNoError);
     EXPECT_EQ(MidiLibrary::CountDevices(), 4);
+    EXPECT_EQ(stream.OpenOutput(3, 10000, 1), kNoError);
+    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), kNoError);
+    EXPECT_THAT(backend->calls,
+                ElementsAre("Close 1", "Terminate", "Initialize", "Terminate", "Initialize",
+                            "OpenOutput 3 10000 1", "WriteShort 3 0 B0 07 01"));
 }
 
 TEST_F(PortLayer, ReopensOnlyWhenSomethingChanged) {
     for (const auto& [device, latency] : {std::pair{1, 1}, {1, 100}, {1, 100}, {2, 100}}) {
-        EXPECT_EQ(stream->OpenOutput(device, 10000, latency), kNoError);
+        EXPECT_EQ(stream.OpenOutput(device, 10000, latency), kNoError);
     }
     EXPECT_THAT(backend->calls, ElementsAre("Close 1", "OpenOutput 1 10000 100", "Close 1",
                                             "OpenOutput 2 10000 100"));
@@ -68,13 +89,13 @@ TEST_F(PortLayer, AFailedOpenLeavesNothingOpen) {
     backend->failingOpens = {2};
     for (const std::int64_t device : {std::int64_t{0}, std::int64_t{2}, std::int64_t{-1},
                                       std::int64_t{3}, std::int64_t{1} << 40}) {
-        ASSERT_EQ(stream->OpenOutput(1, 10000, 1), kNoError);
-        EXPECT_NE(stream->OpenOutput(device, 10000, 1), kNoError) << device;
-        EXPECT_FALSE(stream->IsOpen());
-        EXPECT_EQ(WriteCc(*stream, 0xB0, 7, 127), kInvalidDeviceId);  // why, not just "not open"
-        EXPECT_EQ(stream->WriteSysEx(0, Block("F0 F7"), 0), kInvalidDeviceId);
+        ASSERT_EQ(stream.OpenOutput(1, 10000, 1), kNoError);
+        EXPECT_NE(stream.OpenOutput(device, 10000, 1), kNoError) << device;
+        EXPECT_FALSE(stream.IsOpen());
+        EXPECT_EQ(WriteCc(stream, 0xB0, 7, 127), kInvalidDeviceId);  // why, not just "not open"
+        EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), kInvalidDeviceId);
     }
-    EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
+    EXPECT_THAT(backend->Writes(), IsEmpty());
 }
 
 // PortMidi drops what is still scheduled when its stream closes; nobody waits for it here.
@@ -97,20 +118,20 @@ TEST_F(PortLayer, ClosingLeavesScheduledOutputTimeToLeave) {
 }
 
 TEST_F(PortLayer, ReopeningNeverWaitsYetDropsNothingScheduled) {
-    stream->OpenOutput(1, 10000, 100);
-    WriteCc(*stream, 0xB0, 7, 127);     // leaves PortMidi by 1125
-    stream->OpenOutput(2, 10000, 100);  // 1 stays open until then...
-    stream->OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
-    WriteCc(*stream, 0xB0, 7, 127);
+    stream.OpenOutput(1, 10000, 100);
+    WriteCc(stream, 0xB0, 7, 127);     // leaves PortMidi by 1125
+    stream.OpenOutput(2, 10000, 100);  // 1 stays open until then...
+    stream.OpenOutput(1, 10000, 1);    // ...and comes back, with its latency
+    WriteCc(stream, 0xB0, 7, 127);
     backend->nowMs += 200;
-    stream->OpenOutput(1, 10000, 1);  // drained: now the new latency
-    WriteCc(*stream, 0xB0, 7, 127);   // leaves by 1226
-    stream->OpenOutput(2, 10000, 100);
+    stream.OpenOutput(1, 10000, 1);  // drained: now the new latency
+    WriteCc(stream, 0xB0, 7, 127);   // leaves by 1226
+    stream.OpenOutput(2, 10000, 100);
     backend->nowMs += 25;
     PortContext::Instance().CloseDue();
     backend->nowMs += 1;
     PortContext::Instance().CloseDue();
-    WriteCc(*stream, 0xB0, 7, 127);
+    WriteCc(stream, 0xB0, 7, 127);
     EXPECT_EQ(PortContext::Instance().MsUntilDrained(), 125);
     MidiLibrary::ReInitialize();  // a rescan does wait
     MidiLibrary::ReInitialize();  // and forgets what it closed
@@ -123,19 +144,6 @@ TEST_F(PortLayer, ReopeningNeverWaitsYetDropsNothingScheduled) {
                     "Initialize", "Terminate", "Initialize"));
 }
 
-TEST_F(PortLayer, ReInitialiseClosesLiveStreamsAndLetsThemOpenAgain) {
-    backend->initializeResult = kHostError;
-    EXPECT_EQ(MidiLibrary::ReInitialize(), kHostError);
-    EXPECT_FALSE(stream->IsOpen());
-    backend->initializeResult = 0;
-    EXPECT_EQ(MidiLibrary::ReInitialize(), 0);
-    EXPECT_EQ(stream->OpenOutput(1, 10000, 1), kNoError);
-    EXPECT_EQ(WriteCc(*stream, 0xB0, 7, 1), kNoError);
-    EXPECT_THAT(backend->calls,
-                ElementsAre("Close 1", "Terminate", "Initialize", "Terminate", "Initialize",
-                            "OpenOutput 1 10000 1", "WriteShort 1 0 B0 07 01"));
-}
-
 TEST_F(PortLayer, WriteRefusesWhatIsNoShortMessage) {
     const std::int64_t cases[][4] = {
         {0xB0, 7, 127, kNoError}, {0x80, 0, 0, kNoError},   {0xFF, 0x7F, 0, kNoError},
@@ -143,34 +151,99 @@ TEST_F(PortLayer, WriteRefusesWhatIsNoShortMessage) {
         {0xB0, 128, 1, kBadData}, {0xB0, 7, 128, kBadData}, {0xB0, -1, 7, kBadData},
         {0xB0, 7, -1, kBadData},  {0xF0, 1, 2, kBadData},   {0xF7, 0, 0, kBadData}};
     for (const auto& [status, data1, data2, expected] : cases) {
-        EXPECT_EQ(WriteCc(*stream, status, data1, data2), expected) << status << " " << data1;
+        EXPECT_EQ(WriteCc(stream, status, data1, data2), expected) << status << " " << data1;
     }
     EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 0 B0 07 7F", "WriteShort 1 0 80 00 00",
                                                "WriteShort 1 0 FF 7F 00"));
 }
 
+// A failed write stops the block; the next one goes.
 TEST_F(PortLayer, WriteSysExSendsWholeMessagesOrNothing) {
     // No F7, no F0, a note-on inside, data after the end, a start inside, a second one cut short.
     for (const char* refused : {"", "F0 7E", "7E F7", "F0 41 90 42 F7", "F0 01 F7 02",
                                 "F0 01 F0 02 F7", "F0 01 F7 F0", "F7", "F0"}) {
-        EXPECT_EQ(stream->WriteSysEx(0, Block(refused), 0), kBadData) << refused;
+        EXPECT_EQ(stream.WriteSysEx(0, Block(refused), 0), kBadData) << refused;
     }
     for (const std::int64_t offset : {-1, 1, 3, 4}) {  // before, inside, at and past the end
-        EXPECT_EQ(stream->WriteSysEx(0, Block("F0 7E F7"), offset), kBadData) << offset;
+        EXPECT_EQ(stream.WriteSysEx(0, Block("F0 7E F7"), offset), kBadData) << offset;
     }
-    EXPECT_EQ(stream->WriteSysEx(std::int64_t{1} << 40, Block("F0 F7"), 0), kBadData);
-    EXPECT_THAT(backend->Writes(), ::testing::IsEmpty());
-    EXPECT_EQ(stream->WriteSysEx(0, Block("00 F0 7E F7 F0 F7 F0 7F F7"), 1), kNoError);
-    EXPECT_THAT(backend->Writes(), ElementsAre("WriteSysEx 1 0 F0 7E F7", "WriteSysEx 1 0 F0 F7",
-                                               "WriteSysEx 1 0 F0 7F F7"));
+    EXPECT_EQ(stream.WriteSysEx(std::int64_t{1} << 40, Block("F0 F7"), 0), kBadData);
+    backend->failingWrites = 1;
+    EXPECT_EQ(stream.WriteSysEx(0, Block("F0 01 F7 F0 02 F7"), 0), kHostError);
+    EXPECT_EQ(stream.WriteSysEx(0, Block("00 F0 7E F7 F0 F7 F0 7F F7"), 1), kNoError);
+    EXPECT_THAT(backend->Writes(), ElementsAre("WriteSysEx 1 0 F0 01 F7", "WriteSysEx 1 0 F0 7E F7",
+                                               "WriteSysEx 1 0 F0 F7", "WriteSysEx 1 0 F0 7F F7"));
 }
 
-TEST_F(PortLayer, AFailedSysExWriteStopsTheBlockAndTheNextSendWorks) {
-    backend->failingWrites = 1;
-    EXPECT_EQ(stream->WriteSysEx(0, Block("F0 01 F7 F0 02 F7"), 0), kHostError);
-    EXPECT_EQ(stream->WriteSysEx(0, Block("F0 03 F7"), 0), kNoError);
-    EXPECT_THAT(backend->Writes(),
-                ElementsAre("WriteSysEx 1 0 F0 01 F7", "WriteSysEx 1 0 F0 03 F7"));
+// A port that takes 4096 bytes at once and drains 3000 bytes/s gets every byte, in order, within
+// the wire time; a message longer than that waits until the port is empty.
+TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
+    const struct {
+        std::vector<Bytes> sends;  // one after the other, 100 ms apart
+        std::int64_t rate;
+        std::int64_t expectedMs;  // from the first byte to the last
+    } cases[] = {
+        {{Messages(256, 256)}, 2900, (65536 - 4096) * 1000 / 2900},
+        {{Messages(8, 256), Messages(1000, 3)}, 2900, (5048 - 4096) * 1000 / 2900},
+        {{Messages(1, 100), Messages(1, 5000), Messages(1, 100)},
+         2900,
+         100 + (5100 - 4096) * 1000 / 2900},
+        {{Messages(256, 256)}, 0, 0},
+    };
+    for (const auto& [sends, rate, expectedMs] : cases) {
+        backend->nowMs += 60'000;  // the port has drained
+        backend->calls.clear();
+        stream.SetPacing(Pace(rate));
+        const std::int64_t start = backend->nowMs;
+        std::int64_t stepMs = start, lastByteMs = start;
+        double level = 0;  // what the port holds
+        std::string expected;
+        for (const Bytes& block : sends) {
+            PacedSysEx send(stream, block);
+            for (std::int64_t before = 0;;) {
+                const SendProgress progress = send.Step();
+                const auto bytes = static_cast<double>(progress.sentBytes - before);
+                level = std::max(0.0, level - static_cast<double>(backend->nowMs - stepMs) * 3);
+                level += bytes;
+                EXPECT_TRUE(rate == 0 || bytes == 0 || level <= std::max(4096.0, bytes)) << level;
+                lastByteMs = bytes > 0 ? backend->nowMs : lastByteMs;
+                stepMs = backend->nowMs;
+                before = progress.sentBytes;
+                if (progress.finished) {
+                    break;
+                }
+                backend->nowMs += progress.nextInMs;
+            }
+            backend->nowMs += 100;
+            expected += testing::HexBytes(block);
+        }
+        EXPECT_NEAR(lastByteMs - start, expectedMs, 3) << expected.size() / 3;
+        std::string sent;
+        for (const std::string& write : backend->Writes()) {
+            sent += write.substr(std::string("WriteSysEx 1 0").size());
+        }
+        EXPECT_EQ(sent, expected);
+    }
+}
+
+TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
+    PacedSysEx send(stream, Messages(64, 256));
+    const SendProgress first = send.Step();
+    EXPECT_EQ(first.sentBytes, 4096);
+    EXPECT_NEAR(first.msLeft, (16384 - 4096) * 1000 / 2900, 5);
+    backend->nowMs += 1000;
+    EXPECT_EQ(send.Step().sentBytes, 4096 + 11 * 256);
+    send.Cancel();
+    backend->nowMs += 1000;
+    const SendProgress progress = send.Step();
+    EXPECT_TRUE(progress.finished && progress.cancelled);
+    EXPECT_EQ(backend->Writes().size(), 16u + 11u);
+
+    backend->calls.clear();
+    EXPECT_EQ(PacedSysEx(stream, {0xF0, 0x01, 0xF7, 0x02}).Step().result, kBadData);
+    EXPECT_THAT(backend->Writes(), IsEmpty());
+    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 4097)).HasUnpaceableMessage());
+    EXPECT_FALSE(PacedSysEx(stream, Messages(16, 256)).HasUnpaceableMessage());
 }
 
 }  // namespace

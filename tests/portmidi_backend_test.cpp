@@ -20,46 +20,42 @@ bool timeStarted = false;
 int handle = 0;
 const PmDeviceInfo kDevices[] = {{1, "ALSA", "Keys", 1, 0, 0}, {1, nullptr, nullptr, 0, 1, 0}};
 
-std::string Joined(const std::vector<long long>& values) {
-    std::string out;
-    for (const long long value : values) {
-        out += " " + std::to_string(value);
-    }
-    return out;
+// "Pm_Close 1": the function called, and what it was given.
+template <typename... Values>
+void Record(const char* function, Values... values) {
+    std::string line = function;
+    ((line += " " + std::to_string(values)), ...);
+    calls.push_back(line);
 }
 
 }  // namespace
 
 extern "C" {
-PmError Pm_Initialize() { return calls.emplace_back("Initialize"), pmHostError; }
-PmError Pm_Terminate() { return calls.emplace_back("Terminate"), pmBadPtr; }
+PmError Pm_Initialize() { return Record("Initialize"), pmHostError; }
+PmError Pm_Terminate() { return Record("Terminate"), pmBadPtr; }
 int Pm_CountDevices() { return 2; }
 const PmDeviceInfo* Pm_GetDeviceInfo(PmDeviceID id) {
     return id == 0 || id == 1 ? &kDevices[id] : nullptr;
 }
 PtError Pt_Start(int resolution, PtCallback*, void*) {
-    calls.push_back("Pt_Start" + Joined({resolution}));
     timeStarted = true;
-    return ptNoError;
+    return Record("Pt_Start", resolution), ptNoError;
 }
 int Pt_Started() { return timeStarted; }
 PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID id, void*, int32_t bufferSize,
                       PmTimeProcPtr, void*, int32_t latency) {
-    calls.push_back("Pm_OpenOutput" + Joined({id, bufferSize, latency}));
+    Record("Pm_OpenOutput", id, bufferSize, latency);
     *stream = id == 1 ? &handle : nullptr;
     return id == 1 ? pmNoError : pmInvalidDeviceId;
 }
 PmError Pm_Close(PortMidiStream* stream) {
-    calls.push_back("Pm_Close" + Joined({stream == &handle}));
-    return pmNoError;
+    return Record("Pm_Close", stream == &handle), pmNoError;
 }
 PmError Pm_WriteShort(PortMidiStream* stream, PmTimestamp when, int32_t message) {
-    calls.push_back("Pm_WriteShort" + Joined({stream == &handle, when, message}));
-    return pmBadData;
+    return Record("Pm_WriteShort", stream == &handle, when, message), pmBadData;
 }
 PmError Pm_WriteSysEx(PortMidiStream* stream, PmTimestamp when, unsigned char* message) {
-    calls.push_back("Pm_WriteSysEx" + Joined({stream == &handle, when, message[1]}));
-    return pmBufferOverflow;
+    return Record("Pm_WriteSysEx", stream == &handle, when, message[1]), pmBufferOverflow;
 }
 void Pm_GetHostErrorText(char* text, unsigned int size) {
     std::snprintf(text, size, "%s", "Invalid argument");

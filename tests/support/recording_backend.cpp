@@ -108,8 +108,9 @@ void RecordingBackend::SleepMs(std::int64_t ms) {
     nowMs += ms;
 }
 
-ScopedRecordingBackend::ScopedRecordingBackend() {
+ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices) {
     auto backend = std::make_unique<RecordingBackend>();
+    backend->devices = std::move(devices);
     backend_ = backend.get();
     midi::PortContext::UseBackend(std::move(backend));
 }

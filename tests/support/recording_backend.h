@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <map>
 #include <set>
 #include <string>
@@ -58,13 +59,13 @@ private:
     std::intptr_t nextHandle_ = 1;
 };
 
-// Installs a fresh stand-in in the port layer for the life of the object.
+// Installs a fresh stand-in, with devices for the first initialisation to see, in the port
+// layer for the life of the object.
 class ScopedRecordingBackend {
 public:
-    ScopedRecordingBackend();
+    explicit ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices = {});
     ~ScopedRecordingBackend();
-    ScopedRecordingBackend(const ScopedRecordingBackend&) = delete;
-    ScopedRecordingBackend& operator=(const ScopedRecordingBackend&) = delete;
+    Q_DISABLE_COPY_MOVE(ScopedRecordingBackend)
 
     RecordingBackend* operator->() const { return backend_; }
 
