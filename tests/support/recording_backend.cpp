@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <algorithm>
 #include <memory>
+#include <ranges>
 
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
@@ -15,10 +16,8 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 }
 
 std::vector<std::string> RecordingBackend::Writes() const {
-    std::vector<std::string> out;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-                 [](const std::string& call) { return call.starts_with("Write"); });
-    return out;
+    auto writes = calls | std::views::filter([](auto& call) { return call.starts_with("Write"); });
+    return {writes.begin(), writes.end()};
 }
 
 int RecordingBackend::Initialize() {
@@ -48,8 +47,7 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
-    const bool busy = std::any_of(open_.begin(), open_.end(),
-                                  [id](const auto& entry) { return entry.second == id; });
+    const bool busy = std::ranges::count(std::views::values(open_), id) > 0;
     if (!DeviceInfo(id) || !DeviceInfo(id)->hasOutput || busy || failingOpens.contains(id)) {
         return midi::kInvalidDeviceId;
     }
@@ -96,11 +94,6 @@ int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
     return Record("WriteSysEx", stream, std::to_string(when), message);
-}
-
-std::string RecordingBackend::ErrorText(int error) {
-    const std::string text = "PortMidi error " + std::to_string(error);
-    return error == midi::kHostError && !hostErrorText.empty() ? text + ": " + hostErrorText : text;
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {

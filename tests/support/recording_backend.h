@@ -23,7 +23,6 @@ public:
     int initializeResult = 0;
     std::set<int> failingOpens;
     int failingWrites = 0;  // so many next writes fail with kHostError
-    std::string hostErrorText;
     std::string serviceProblem;
 
     std::vector<std::string> calls;
@@ -44,8 +43,7 @@ public:
     int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
-    // "PortMidi error -9999", and for a host error ": " and hostErrorText.
-    std::string ErrorText(int error) override;
+    std::string ErrorText(int error) override { return "PortMidi error " + std::to_string(error); }
     std::string ServiceProblem() override { return serviceProblem; }
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
