@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "cli/output_choice.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
@@ -78,31 +79,26 @@ std::string HexWords(const std::string& text) {
     return bytes.join(' ').toStdString();
 }
 
-std::optional<std::int64_t> OutputNamed(const std::string& name) {
+// The output so named, after a rescan; -1 for none.
+std::int64_t OutputNamed(const char* name) {
     MidiLibrary::ReInitialize();
-    for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
-        const auto info = MidiLibrary::DeviceInfo(id);
-        if (info->HasOutput && info->Name.starts_with(name)) {
-            return id;
-        }
-    }
-    return std::nullopt;
+    return cli::ChooseOutput(midi::Devices(), QString::fromUtf8(name)).deviceId;
 }
 
 // A refused block blocks nothing; reopening, rescanning and a new latency drop nothing written.
 TEST(RealMidi, ByteExactThroughReopeningAndRescanning) {
     RawReader zero(0), first(1), second(2);
     MidiStream stream;
-    ASSERT_EQ(stream.OpenOutput(*OutputNamed("VirMIDI 0-0"), 10000, 1), 0);
+    ASSERT_EQ(stream.OpenOutput(OutputNamed("VirMIDI 0-0"), 10000, 1), 0);
     EXPECT_EQ(stream.Write({0xB0, 0x07, 0x7F}), 0);
     EXPECT_EQ(stream.WriteSysEx(0, Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7, 0xF0, 0xF7}, 0), 0);
     EXPECT_EQ(stream.WriteSysEx(0, Bytes{0xF0, 0x41, 0x90, 0x42, 0xF7}, 0), midi::kBadData);
     EXPECT_EQ(stream.Write({0xBF, 0x00, 0x00}), 0);
-    ASSERT_EQ(stream.OpenOutput(*OutputNamed("VirMIDI 0-1"), 10000, 100), 0);
+    ASSERT_EQ(stream.OpenOutput(OutputNamed("VirMIDI 0-1"), 10000, 100), 0);
     stream.Write({0xB0, 1, 1});
-    stream.OpenOutput(*OutputNamed("VirMIDI 0-1"), 10000, 1);  // a rescan, and a new latency
+    stream.OpenOutput(OutputNamed("VirMIDI 0-1"), 10000, 1);  // a rescan, and a new latency
     stream.Write({0xB1, 1, 2});  // another status: the raw device would use running status
-    stream.OpenOutput(*OutputNamed("VirMIDI 0-2"), 10000, 100);
+    stream.OpenOutput(OutputNamed("VirMIDI 0-2"), 10000, 100);
     stream.Write({0xB0, 2, 1});
     MidiLibrary::ReInitialize();  // right after a write
     EXPECT_EQ(zero.Bytes(15, 1000), "B0 07 7F F0 7E 7F 06 01 F7 F0 F7 BF 00 00");
@@ -119,7 +115,7 @@ TEST(RealMidi, QuittingRightAfterAWriteDropsNothing) {
 // The command line, as a script runs it: its status, what it says, and what reaches the port.
 TEST(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
     RawReader reader(2);
-    const std::string number = std::to_string(*OutputNamed("VirMIDI 0-2"));
+    const std::string number = std::to_string(OutputNamed("VirMIDI 0-2"));
     const std::string input = std::to_string(MidiLibrary::CountDevices() - 1);  // 0-3's input row
     std::string rows;
     for (std::int64_t id = 0; id < MidiLibrary::CountDevices(); ++id) {
@@ -290,7 +286,7 @@ int main(int argc, char** argv) {
     // "write NAME": a Control Change with latency, then quit at once; it must arrive all the same.
     if (argc == 3 && std::string_view(argv[1]) == "write") {
         MidiStream stream;
-        return stream.OpenOutput(*OutputNamed(argv[2]), 10000, 100) ||
+        return stream.OpenOutput(OutputNamed(argv[2]), 10000, 100) ||
                stream.Write({0xB0, 0x15, 0x2A});
     }
     self = argv[0];
