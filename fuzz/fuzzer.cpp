@@ -36,35 +36,44 @@ void Numbers(Input data) {
     CHECK(Val(text + QStringLiteral("x1")) == Val(text));
 }
 
-// One byte and one mirror piece per token, the byte being what the piece's last two digits show.
-void DecimalRow(Input data) {
-    const QString row = TextFrom(data);
-    const MemoryBlock bytes = DecimalRowBytes(row);
-    const QStringList pieces = HexMirror(row).split(u' ');
-    CHECK(pieces.size() == row.count(u' ') + 1 && bytes.Size() == std::size_t(pieces.size()));
-    static const QRegularExpression kPiece("^([1-9A-F][0-9A-F]{0,15}|0)$");
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        CHECK(kPiece.match(pieces[i]).hasMatch());
-        CHECK(bytes.Byte(std::size_t(i)) == pieces[i].right(2).toInt(nullptr, 16));
+// A row that may be sent gives whole SysEx messages, one byte per token between the spaces at
+// its ends, each what expected reads in its token; any other row gives no bytes and a reason.
+void CheckSent(const SysExRowBytes& sent, const QString& row, int (*expected)(const QString&)) {
+    const std::span<const std::uint8_t> bytes = sent.block.Bytes();
+    QStringList tokens = row.split(u' ');
+    while (!tokens.isEmpty() && tokens.front().isEmpty()) {
+        tokens.removeFirst();
+    }
+    while (!tokens.isEmpty() && tokens.back().isEmpty()) {
+        tokens.removeLast();
+    }
+    CHECK(sent.problem.isEmpty() ? midi::CheckSysEx(bytes).problem.isEmpty() &&
+                                       bytes.size() == std::size_t(tokens.size())
+                                 : bytes.empty());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        CHECK(bytes[i] == expected(tokens[qsizetype(i)]));
     }
 }
 
-// One byte per token: the last two of its leading hex digits while a double holds them exactly,
-// 00 once they pass the 64-bit range.
+// The mirror shows one hex number per token, and a decimal row sends what it shows.
+void DecimalRow(Input data) {
+    const QString row = TextFrom(data);
+    const QStringList pieces = HexMirror(row).split(u' ');
+    static const QRegularExpression kPiece("^([1-9A-F][0-9A-F]{0,15}|0)$");
+    CHECK(pieces.size() == row.count(u' ') + 1);
+    CHECK(std::ranges::all_of(pieces, [](const QString& p) { return kPiece.match(p).hasMatch(); }));
+    CheckSent(DecimalSysExBytes(row), row,
+              [](const QString& token) { return HexMirror(token).toInt(nullptr, 16); });
+}
+
+// A hex row sends the value of each token's leading hex digits.
 void HexRow(Input data) {
     const QString row = TextFrom(data);
-    const MemoryBlock bytes = HexRowBytes(row);
-    const QStringList tokens = row.split(u' ');
-    CHECK(bytes.Size() == std::size_t(tokens.size()));
-    static const QRegularExpression kDigits("^0*([0-9A-Fa-f]*)");
-    for (qsizetype i = 0; i < tokens.size(); ++i) {
+    CheckSent(HexSysExBytes(row), row, [](const QString& token) {
         // PCRE refuses lone surrogates; the round trip turns them into U+FFFD, never a digit.
-        const QString token = QString::fromUtf8(tokens[i].toUtf8());
-        const QString digits = kDigits.match(token).captured(1);
-        CHECK(digits.size() > 16 ? bytes.Byte(std::size_t(i)) == 0
-                                 : digits.size() > 13 || bytes.Byte(std::size_t(i)) ==
-                                                             digits.right(2).toInt(nullptr, 16));
-    }
+        static const QRegularExpression kDigits("^[0-9A-Fa-f]*");
+        return kDigits.match(QString::fromUtf8(token.toUtf8())).captured().toInt(nullptr, 16);
+    });
 }
 
 // Whatever the three controls hold: a Control Change that fits MIDI, or one of the two refusals.

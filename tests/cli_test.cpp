@@ -26,6 +26,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     };
     const QString dump = file("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
     const QString unclosed = file("open.syx", QByteArray("\xF0\x41\x10"));
+    const QString empty = file("empty.syx", {});
     // One message past the burst: it goes whole, and needs a time stamp.
     const QString slow = file("long.syx", "\xF0" + QByteArray(5000, 0x01) + "\xF7");
     const QString number = QString::fromUtf16(kCcNumberRefusal);
@@ -56,10 +57,13 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          Refusals({"--cc 7 17 100: " + channel,
                    "--dec 12: Not enough SysEx data in the text field.", "--cc 1 0 1: " + channel,
                    "--cc 128 0 1: " + number, "--cc -0.5 1 1: " + number})},
-        {"--cc 1 1 128 --hex \"F0 41\" --syx " + unclosed + " --syx " + dir.path(), 0, 0, kRefused,
+        {"--cc 1 1 128 --hex \"F0 41\" --syx " + unclosed + " --syx " + empty + " --syx " +
+             dir.path(),
+         0, 0, kRefused,
          Refusals({"--cc 1 1 128: CC value are 0 to 127 only.",
                    "--hex F0 41: Nothing was sent: " + unfinished + ".",
                    "--syx " + unclosed + ": the file is not complete SysEx messages: " + unfinished,
+                   "--syx " + empty + ": the file is empty",
                    "--syx " + dir.path() + ": the file cannot be read: "})},
         {"--bogus", 0, 0, kRefused, "kelvane: Unknown option 'bogus'.\nUsage: "},
         {"7", 0, 0, kRefused, "kelvane: unexpected argument '7'"},

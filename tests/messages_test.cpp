@@ -17,19 +17,16 @@ namespace {
 
 using testing::HexBytes;
 
-TEST(SysExRows, OneBytePerTokenInEitherField) {
-    // row, its mirror, what the decimal and the hex field send for it
-    const char* cases[][4] = {{"240 126 9 247", "F0 7E 9 F7", " F0 7E 09 F7", " 40 26 09 47"},
-                              {" 240  247 ", "0 F0 0 F7 0", " 00 F0 00 F7 00", " 00 40 00 47 00"},
-                              {"300 -1", "12C FFFFFFFFFFFFFFFF", " 2C FF", " 00 00"},
-                              {"-12.7 1\t2", "FFFFFFFFFFFFFFF4 1", " F4 01", " 00 01"},
-                              {"&hF0 abc", "F0 0", " F0 00", " 00 BC"},
-                              {"f0 1FF 0xF0 7F,", "0 1 0 7", " 00 01 00 07", " F0 FF 00 7F"},
-                              {"7FFFFFFFFFFFFFF7 FFFFFFFFFFFFFFFF", "7 0", " 07 00", " 00 00"}};
-    for (const auto& [row, mirror, decimal, hexBytes] : cases) {
+// The decimal field's mirror: each token's value in hex, empty tokens included.
+TEST(SysExRows, MirrorShowsEveryTokensValue) {
+    const char* cases[][2] = {{"240 126 9 247", "F0 7E 9 F7"},
+                              {" 240  247 ", "0 F0 0 F7 0"},
+                              {"300 -1", "12C FFFFFFFFFFFFFFFF"},
+                              {"-12.7 1\t2", "FFFFFFFFFFFFFFF4 1"},
+                              {"&hF0 abc", "F0 0"},
+                              {"f0 1FF 0xF0 7F,", "0 1 0 7"}};
+    for (const auto& [row, mirror] : cases) {
         EXPECT_EQ(HexMirror(QString::fromLatin1(row)), QString::fromLatin1(mirror)) << row;
-        EXPECT_EQ(HexBytes(DecimalRowBytes(QString::fromLatin1(row)).Bytes()), decimal) << row;
-        EXPECT_EQ(HexBytes(HexRowBytes(QString::fromLatin1(row)).Bytes()), hexBytes) << row;
     }
 }
 

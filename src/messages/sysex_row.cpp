@@ -52,10 +52,6 @@ SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
 
 QList<QStringView> SysExTokens(QStringView row) { return Split(row, u' '); }
 
-MemoryBlock DecimalRowBytes(QStringView row) { return BlockOf(RowValues(SysExTokens(row), Val)); }
-
-MemoryBlock HexRowBytes(QStringView row) { return BlockOf(RowValues(SysExTokens(row), ValHex)); }
-
 SysExRowBytes DecimalSysExBytes(QStringView row) { return SendableBytes(row, Val); }
 
 SysExRowBytes HexSysExBytes(QStringView row) { return SendableBytes(row, ValHex); }

@@ -13,18 +13,13 @@ inline constexpr char16_t kNotEnoughSysEx[] = u"Not enough SysEx data in the tex
 // A row is byte values separated by single spaces; every space separates, so empty tokens count.
 QList<QStringView> SysExTokens(QStringView row);
 
-// One byte per decimal token: Val, truncated, low 8 bits (256 gives 00, -1 gives FF).
-MemoryBlock DecimalRowBytes(QStringView row);
-
 // Hex of each token's Val, joined by single spaces.
 QString HexMirror(QStringView row);
 
-// One byte per hexadecimal token, read as if "&h" stood in front of it.
-MemoryBlock HexRowBytes(QStringView row);
-
-// What a row sends: one byte per value as above, but spaces at either end of the row are no
-// values, and a value that does not fit in a byte is refused rather than cut to its low 8 bits.
-// problem (empty when the bytes may be sent) is why not, as the SysEx check words it.
+// What a row sends: one byte per token, its Val truncated (a hexadecimal token is read as if
+// "&h" stood in front of it). Spaces at either end of the row are no values, and a value that
+// does not fit in a byte is refused rather than cut to its low 8 bits. problem (empty when the
+// bytes may be sent) is why not, as the SysEx check words it.
 struct SysExRowBytes {
     MemoryBlock block;
     QString problem;
