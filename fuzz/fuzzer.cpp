@@ -40,13 +40,11 @@ void Numbers(Input data) {
 // its ends, each what expected reads in its token; any other row gives no bytes and a reason.
 void CheckSent(const SysExRowBytes& sent, const QString& row, int (*expected)(const QString&)) {
     const std::span<const std::uint8_t> bytes = sent.block.Bytes();
-    QStringList tokens = row.split(u' ');
-    while (!tokens.isEmpty() && tokens.front().isEmpty()) {
-        tokens.removeFirst();
-    }
-    while (!tokens.isEmpty() && tokens.back().isEmpty()) {
-        tokens.removeLast();
-    }
+    const auto value = [](QChar c) { return c != u' '; };
+    const auto begin = std::find_if(row.begin(), row.end(), value);
+    const auto end = std::find_if(row.rbegin(), row.rend(), value).base();
+    const QStringList tokens =
+        begin < end ? QString(begin, end - begin).split(u' ') : QStringList();
     CHECK(sent.problem.isEmpty() ? midi::CheckSysEx(bytes).problem.isEmpty() &&
                                        bytes.size() == std::size_t(tokens.size())
                                  : bytes.empty());
