@@ -6,7 +6,6 @@
 
 #include "cli/arguments.h"
 #include "cli/run.h"
-#include "midi/midi_library.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::cli {
@@ -57,27 +56,22 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          Refusals({"--cc 7 17 100: " + channel,
                    "--dec 12: Not enough SysEx data in the text field.", "--cc 1 0 1: " + channel,
                    "--cc 128 0 1: " + number, "--cc -0.5 1 1: " + number})},
-        {"--cc 1 1 128 --hex \"F0 41\" --syx " + unclosed + " --syx " + empty + " --syx " +
-             dir.path(),
-         0, 0, kRefused,
+        {"--cc 1 1 128 --hex \"F0 41\" --syx " + unclosed + " --syx " + dir.path(), 0, 0, kRefused,
          Refusals({"--cc 1 1 128: CC value are 0 to 127 only.",
                    "--hex F0 41: Nothing was sent: " + unfinished + ".",
                    "--syx " + unclosed + ": the file is not complete SysEx messages: " + unfinished,
-                   "--syx " + empty + ": the file is empty",
                    "--syx " + dir.path() + ": the file cannot be read: "})},
+        {"--syx " + empty, 0, 0, kRefused, "--syx " + empty + ": the file is empty"},
         {"--bogus", 0, 0, kRefused, "kelvane: Unknown option 'bogus'.\nUsage: "},
         {"7", 0, 0, kRefused, "kelvane: unexpected argument '7'"},
         {"--to 1", 0, 0, kRefused, "kelvane: no message to send"},
         {"--list --cc 7 1 1", 0, 0, kRefused, "kelvane: --list sends nothing"},
     };
     for (const auto& [arguments, failingOpens, failingWrites, status, result] : cases) {
-        testing::ScopedRecordingBackend backend;
-        backend->devices = {testing::Input("Keys"), testing::Output("Synth"),
-                            testing::Output("Synth B")};
+        testing::ScopedRecordingBackend backend(
+            {testing::Input("Keys"), testing::Output("Synth"), testing::Output("Synth B")});
         backend->failingOpens = {failingOpens ? 1 : -1};
         backend->failingWrites = failingWrites;
-        midi::MidiLibrary::ReInitialize();
-        backend->calls.clear();
         const Parsed parsed =
             ParseArguments(QStringList{"kelvane"} + QProcess::splitCommand(arguments));
         EXPECT_EQ(parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan), status)

@@ -23,8 +23,7 @@ App& TheApp() { return *static_cast<App*>(qApp); }
 
 // One active window over the recording MIDI stand-in, with message boxes captured.
 struct Harness {
-    explicit Harness(std::vector<midi::DeviceRecord> devices) {
-        backend->devices = std::move(devices);
+    explicit Harness(std::vector<midi::DeviceRecord> devices) : backend(std::move(devices)) {
         SetMsgBoxHook([this](const QString& text) { messages.append(text); });
         window = std::make_unique<Window1>(&TheApp().MenuBar());
         window->show();
