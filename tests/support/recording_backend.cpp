@@ -37,10 +37,8 @@ int RecordingBackend::Terminate() {
 }
 
 std::optional<midi::DeviceRecord> RecordingBackend::DeviceInfo(int id) {
-    if (id < 0 || id >= CountDevices()) {
-        return std::nullopt;
-    }
-    return seen_[static_cast<std::size_t>(id)];
+    return id >= 0 && id < CountDevices() ? seen_[std::size_t(id)]
+                                          : std::optional<midi::DeviceRecord>();
 }
 
 int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_t bufferSize,
