@@ -17,9 +17,12 @@ namespace {
 
 using testing::HexBytes;
 
-// The decimal field's mirror: each token's value in hex, empty tokens included.
+// The decimal field's mirror: each token's value truncated, in hex, as a 64-bit two's complement
+// that maps what does not fit to the minimum; empty tokens included.
 TEST(SysExRows, MirrorShowsEveryTokensValue) {
     const char* cases[][2] = {{"240 126 9 247", "F0 7E 9 F7"},
+                              {"256 -0.5 9223372036854774784 9223372036854775808",
+                               "100 0 7FFFFFFFFFFFFC00 8000000000000000"},
                               {" 240  247 ", "0 F0 0 F7 0"},
                               {"300 -1", "12C FFFFFFFFFFFFFFFF"},
                               {"-12.7 1\t2", "FFFFFFFFFFFFFFF4 1"},

@@ -4,7 +4,6 @@
 #include <clocale>
 #include <limits>
 
-#include "text/integer.h"
 #include "text/number_text.h"
 #include "text/text.h"
 
@@ -42,20 +41,6 @@ TEST(Val, ReadsTheLeadingNumberOfAnyText) {
     }
     std::setlocale(LC_ALL, "C");
     QLocale::setDefault(saved);
-}
-
-// Hex shows ToInt64 of the value as 64-bit two's complement, so one table tests both; the hex
-// mirror of a row shows the common cases.
-TEST(HexAndToInt64, TruncateTowardZeroAndMapTheRestToTheMinimum) {
-    const std::tuple<double, std::int64_t, const char*> cases[] = {
-        {256.0, 256, "100"},
-        {-0.5, 0, "0"},
-        {9223372036854774784.0, 9223372036854774784, "7FFFFFFFFFFFFC00"},
-        {9223372036854775808.0, INT64_MIN, "8000000000000000"}};
-    for (const auto& [value, integer, hex] : cases) {
-        EXPECT_EQ(ToInt64(value), integer) << value;
-        EXPECT_EQ(Hex(value), QString::fromLatin1(hex)) << value;
-    }
 }
 
 // A pair is one character, and so is each stray half; Chr makes no stray halves.
