@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <algorithm>
 #include <memory>
-#include <ranges>
 
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
@@ -16,8 +15,9 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 }
 
 std::vector<std::string> RecordingBackend::Writes() const {
-    auto writes = calls | std::views::filter([](auto& call) { return call.starts_with("Write"); });
-    return {writes.begin(), writes.end()};
+    std::vector<std::string> writes = calls;
+    std::erase_if(writes, [](const std::string& call) { return !call.starts_with("Write"); });
+    return writes;
 }
 
 int RecordingBackend::Initialize() {
@@ -45,7 +45,7 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
-    const bool busy = std::ranges::count(std::views::values(open_), id) > 0;
+    const bool busy = std::ranges::any_of(open_, [id](auto& open) { return open.second == id; });
     if (!DeviceInfo(id) || !DeviceInfo(id)->hasOutput || busy || failingOpens.contains(id)) {
         return midi::kInvalidDeviceId;
     }
