@@ -23,11 +23,11 @@ namespace {
 std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     for (const Message& message : plan.messages) {
         const auto* block = std::get_if<MemoryBlock>(&message.content);
-        if (block == nullptr || pace.BytesPerSecond() == 0) {
+        if (block == nullptr) {
             continue;
         }
         for (const auto& one : midi::CheckSysEx(block->Bytes()).messages) {
-            if (std::ssize(one) > pace.BurstBytes()) {
+            if (!pace.CanPace(std::ssize(one))) {
                 return midi::kSendLatencyMs;
             }
         }

@@ -26,20 +26,25 @@ QByteArray ReadUpTo(QFile& file, qsizetype limit) {
 
 SyxFile ReadSyx(const QString& path) {
     QFile file;
+    const auto unreadable = [&file] {
+        return SyxFile{{}, QStringLiteral("the file cannot be read: ") + file.errorString()};
+    };
+    const SyxFile tooLarge{
+        {}, QStringLiteral("the file is larger than %1 MiB").arg(kMaxSyxBytes >> 20)};
     const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
                                      : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     if (!opened) {
-        return {{}, QStringLiteral("the file cannot be read: ") + file.errorString()};
+        return unreadable();
     }
     if (!file.isSequential() && file.size() > kMaxSyxBytes) {
-        return {{}, QStringLiteral("the file is larger than 16 MiB")};
+        return tooLarge;
     }
     QByteArray bytes = file.isSequential() ? ReadUpTo(file, kMaxSyxBytes) : file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return {{}, QStringLiteral("the file cannot be read: ") + file.errorString()};
+        return unreadable();
     }
     if (bytes.size() > kMaxSyxBytes) {
-        return {{}, QStringLiteral("the file is larger than 16 MiB")};
+        return tooLarge;
     }
     if (bytes.isEmpty()) {
         return {{}, QStringLiteral("the file is empty")};

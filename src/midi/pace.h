@@ -26,6 +26,8 @@ public:
     // When the bytes still to go, written as soon as due, will all have gone.
     std::int64_t LastDueMs(std::int64_t bytesToGo, std::int64_t nowMs) const;
 
+    // A message longer than the burst cannot be paced: the port may lose part of it.
+    bool CanPace(std::int64_t size) const { return bytesPerSecond_ == 0 || size <= burstBytes_; }
     std::int64_t BytesPerSecond() const { return bytesPerSecond_; }
     std::int64_t BurstBytes() const { return burstBytes_; }
 

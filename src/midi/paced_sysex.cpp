@@ -18,11 +18,9 @@ PacedSysEx::PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block)
 }
 
 bool PacedSysEx::HasUnpaceableMessage() const {
-    const std::int64_t burst = stream_.Pacing().BurstBytes();
-    return stream_.Pacing().BytesPerSecond() > 0 &&
-           std::any_of(pieces_.begin(), pieces_.end(), [burst](const Piece& piece) {
-               return static_cast<std::int64_t>(piece.size) > burst;
-           });
+    return std::any_of(pieces_.begin(), pieces_.end(), [this](const Piece& piece) {
+        return !stream_.Pacing().CanPace(static_cast<std::int64_t>(piece.size));
+    });
 }
 
 SendProgress PacedSysEx::Step() {
