@@ -28,6 +28,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     const QString empty = file("empty.syx", {});
     // One message past the burst: it goes whole, and needs a time stamp.
     const QString slow = file("long.syx", "\xF0" + QByteArray(5000, 0x01) + "\xF7");
+    const QString full = file("full.syx", "\xF0" + QByteArray(4092, 0x01) + "\xF7");
     const QString number = QString::fromUtf16(kCcNumberRefusal);
     const QString channel = QString::fromUtf16(kCcChannelRefusal);
     const QString unfinished = QStringLiteral("the message starting at byte 1 has no closing F7");
@@ -38,11 +39,14 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     } cases[] = {
         {"--to 1 --cc 7 1 100 --hex \"f0 7e 7f 06 01 f7\" --dec \"240 9 247\"", 0, 0, 0,
          "OpenOutput 1 10000 0; WriteShort 1 0 B0 07 64; WriteSysEx 1 0 F0 7E 7F 06 01 F7; "
-         "WriteSysEx 1 0 F0 09 F7; Close 1"},
+         "WriteSysEx 1 0 F0 09 F7; Sleep 5; Close 1"},  // done once the port has taken it all
         // Channel and number are read as the window reads them: truncated, the number first.
         {"--to=2 --syx " + dump + " --cc 0 16 127 --cc 127.9 16.9 127.9", 0, 0, 0,
          "OpenOutput 2 10000 0; WriteSysEx 2 0 F0 41 10 F7; WriteSysEx 2 0 F0 F7; "
-         "WriteShort 2 0 BF 00 7F; WriteShort 2 0 BF 7F 7F; Close 2"},
+         "WriteShort 2 0 BF 00 7F; WriteShort 2 0 BF 7F 7F; Sleep 5; Close 2"},
+        // A Control Change waits for room at the port like any message.
+        {"--to 1 --syx " + full + " --cc 7 1 1", 0, 0, 0,
+         "F7; Sleep 1; WriteShort 1 0 B0 07 01; Sleep 1412; Close 1"},
         {"--to SYNTH --syx " + slow, 0, 0, 0, "OpenOutput 1 10000 1"},  // a whole name wins
         {"--to syn --cc 7 1 1", 0, 0, kRefused, ""},
         {"--to 9 --cc 7 1 1", 0, 0, kMidiFailed, ""},

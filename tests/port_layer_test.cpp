@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <sstream>
 
+#include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/paced_sysex.h"
 #include "midi/port_context.h"
@@ -169,8 +171,38 @@ TEST_F(PortLayer, WriteSysExSendsWholeMessagesOrNothing) {
                                                "WriteSysEx 1 0 F0 F7", "WriteSysEx 1 0 F0 7F F7"));
 }
 
+// What a step handed over, as the port gets it: bytes at their time stamps, each a delay (-1 at
+// once) from the moment of the step. A part of a message that is last in its write and does not
+// end the message stays in alsa-lib's buffer until the next write.
+struct Port {
+    struct Arrival {
+        std::int64_t atMs;
+        std::string bytes;
+    };
+    std::vector<Arrival> arrivals;
+    std::string held;
+
+    void Take(const std::vector<std::string>& writes, std::int64_t nowMs) {
+        if (!writes.empty() && !held.empty()) {
+            arrivals.push_back({nowMs, std::exchange(held, {})});
+        }
+        for (const std::string& write : writes) {
+            std::istringstream fields(write);
+            std::string call, device;
+            std::int64_t delay = 0;
+            fields >> call >> device >> delay;
+            const std::string bytes = write.substr(static_cast<std::size_t>(fields.tellg()));
+            if (&write == &writes.back() && call == "WritePart" && !bytes.ends_with("F7")) {
+                held = bytes;
+            } else {
+                arrivals.push_back({nowMs + std::max<std::int64_t>(delay, 0), bytes});
+            }
+        }
+    }
+};
+
 // A port that takes 4096 bytes at once and drains 3000 bytes/s gets every byte, in order, within
-// the wire time; a message longer than that waits until the port is empty.
+// the wire time, also of a message longer than it holds.
 TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
     const struct {
         std::vector<Bytes> sends;  // one after the other, 100 ms apart
@@ -182,27 +214,22 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         {{Messages(1, 100), Messages(1, 5000), Messages(1, 100)},
          2900,
          100 + (5100 - 4096) * 1000 / 2900},
+        {{Messages(1, 4104)}, 2900, (4104 - 4096) * 1000 / 2900},
+        {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - 4096) * 1000 / 2900},
         {{Messages(256, 256)}, 0, 0},
     };
     for (const auto& [sends, rate, expectedMs] : cases) {
         backend->nowMs += 60'000;  // the port has drained
-        backend->calls.clear();
         stream.SetPacing(Pace(rate));
         const std::int64_t start = backend->nowMs;
-        std::int64_t stepMs = start, lastByteMs = start;
-        double level = 0;  // what the port holds
+        Port port;
         std::string expected;
         for (const Bytes& block : sends) {
             PacedSysEx send(stream, block);
-            for (std::int64_t before = 0;;) {
+            for (;;) {
+                backend->calls.clear();
                 const SendProgress progress = send.Step();
-                const auto bytes = static_cast<double>(progress.sentBytes - before);
-                level = std::max(0.0, level - static_cast<double>(backend->nowMs - stepMs) * 3);
-                level += bytes;
-                EXPECT_TRUE(rate == 0 || bytes == 0 || level <= std::max(4096.0, bytes)) << level;
-                lastByteMs = bytes > 0 ? backend->nowMs : lastByteMs;
-                stepMs = backend->nowMs;
-                before = progress.sentBytes;
+                port.Take(backend->Writes(), backend->nowMs);
                 if (progress.finished) {
                     break;
                 }
@@ -211,33 +238,95 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
             backend->nowMs += 100;
             expected += testing::HexBytes(block);
         }
-        EXPECT_NEAR(lastByteMs - start, expectedMs, 3) << expected.size() / 3;
-        std::string sent;
-        for (const std::string& write : backend->Writes()) {
-            sent += write.substr(std::string("WriteSysEx 1 0").size());
+        std::stable_sort(port.arrivals.begin(), port.arrivals.end(),
+                         [](const auto& a, const auto& b) { return a.atMs < b.atMs; });
+        double level = 0;  // what the port holds
+        std::int64_t lastMs = start;
+        std::string got;
+        for (const auto& [atMs, bytes] : port.arrivals) {
+            level = std::max(0.0, level - static_cast<double>(atMs - lastMs) * 3);
+            level += static_cast<double>(bytes.size() / 3);
+            EXPECT_TRUE(rate == 0 || level <= 4096) << level << " at " << atMs - start;
+            lastMs = atMs;
+            got += bytes;
         }
-        EXPECT_EQ(sent, expected);
+        EXPECT_NEAR(lastMs - start, expectedMs, 3) << expected.size() / 3;
+        EXPECT_EQ(got, expected);
     }
+}
+
+// Nothing goes between the pieces of a message: a message written meanwhile is refused, one
+// written after is stamped to leave after its end, and a Control Change waits for room too.
+TEST_F(PortLayer, WhatFollowsALongMessageLeavesAfterIt) {
+    const Bytes message = Messages(1, 20 * 1024);
+    std::size_t fed = 0;
+    std::int64_t waitMs = 0;
+    ASSERT_EQ(stream.FeedSysEx(message, fed, waitMs), kNoError);
+    EXPECT_TRUE(fed == 16 * 1024 && waitMs > 0) << fed;
+    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), kBadData);
+    EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), kBadData);
+    backend->nowMs += waitMs;
+    ASSERT_EQ(stream.FeedSysEx(message, fed, waitMs), kNoError);
+    EXPECT_TRUE(fed == message.size() && waitMs == 0);
+    const auto delay = [](const std::string& write) {
+        return std::stoll(write.substr(write.find(' ', write.find(' ') + 1)));
+    };
+    const std::int64_t end = delay(backend->Writes().back());
+    backend->calls.clear();
+    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 2), kNoError);
+    EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), kNoError);
+    ASSERT_EQ(backend->Writes().size(), 2u);
+    EXPECT_GE(delay(backend->Writes()[0]), end);
+    EXPECT_GE(delay(backend->Writes()[1]), delay(backend->Writes()[0]));
+    // Past the end, a Control Change into a full port waits for three bytes of room.
+    backend->nowMs += 60'000;
+    stream.WriteSysEx(0, Messages(16, 256), 0);
+    backend->calls.clear();
+    WriteCc(stream, 0xB0, 7, 3);
+    EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 2 B0 07 03"));
 }
 
 TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
     PacedSysEx send(stream, Messages(64, 256));
     const SendProgress first = send.Step();
     EXPECT_EQ(first.sentBytes, 4096);
-    EXPECT_NEAR(first.msLeft, (16384 - 4096) * 1000 / 2900, 5);
+    EXPECT_NEAR(first.msLeft, 16384 * 1000 / 2900, 5);
     backend->nowMs += 1000;
     EXPECT_EQ(send.Step().sentBytes, 4096 + 11 * 256);
     send.Cancel();
     backend->nowMs += 1000;
     const SendProgress progress = send.Step();
     EXPECT_TRUE(progress.finished && progress.cancelled);
+    EXPECT_EQ(progress.sentMessages, 27);
     EXPECT_EQ(backend->Writes().size(), 16u + 11u);
+
+    // A message going out piece by piece is finished first.
+    backend->calls.clear();
+    {
+        PacedSysEx piecewise(stream, Messages(2, 20 * 1024));
+        backend->nowMs += 60'000;
+        EXPECT_TRUE(piecewise.Step().leaving);
+        piecewise.Cancel();
+        EXPECT_FALSE(piecewise.Progress().finished);
+    }  // and so is one left going out
+    EXPECT_EQ(backend->Writes().size(), 20u);
 
     backend->calls.clear();
     EXPECT_EQ(PacedSysEx(stream, {0xF0, 0x01, 0xF7, 0x02}).Step().result, kBadData);
     EXPECT_THAT(backend->Writes(), IsEmpty());
-    EXPECT_TRUE(PacedSysEx(stream, Messages(1, 4097)).HasUnpaceableMessage());
-    EXPECT_FALSE(PacedSysEx(stream, Messages(16, 256)).HasUnpaceableMessage());
+}
+
+// A device that has left is told for every kind of write, without reopening; PortMidi would
+// report success.
+TEST_F(PortLayer, WritesToAGoneDeviceFail) {
+    backend->gone = {1};
+    std::size_t fed = 0;
+    std::int64_t waitMs = 0;
+    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), kDeviceGone);
+    EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), kDeviceGone);
+    EXPECT_EQ(stream.FeedSysEx(Messages(1, 5000), fed, waitMs), kDeviceGone);
+    EXPECT_THAT(backend->calls, IsEmpty());
+    EXPECT_EQ(ErrorText(kDeviceGone), "The device is gone; Search MIDI lists the devices anew.");
 }
 
 }  // namespace

@@ -57,6 +57,16 @@ PmError Pm_WriteShort(PortMidiStream* stream, PmTimestamp when, int32_t message)
 PmError Pm_WriteSysEx(PortMidiStream* stream, PmTimestamp when, unsigned char* message) {
     return Record("Pm_WriteSysEx", stream == &handle, when, message[1]), pmBufferOverflow;
 }
+PmError Pm_Write(PortMidiStream* stream, PmEvent* events, int32_t length) {
+    for (int32_t i = 0; i < length; ++i) {
+        char word[16];
+        std::snprintf(word, sizeof word, " %08X", static_cast<unsigned>(events[i].message));
+        Record("Pm_Write", stream == &handle, events[i].timestamp);
+        calls.back() += word;
+    }
+    return pmNoError;
+}
+PmTimestamp Pt_Time() { return 5000; }
 void Pm_GetHostErrorText(char* text, unsigned int size) {
     std::snprintf(text, size, "%s", "Invalid argument");
 }
@@ -93,13 +103,24 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
          {Bytes{0xF0, 0x42}, Bytes{0xF0, 0xF7, 0xF7}, Bytes{0x42, 0xF7}, Bytes{}}) {
         EXPECT_EQ(backend.WriteSysEx(stream, 6, bad), pmBadData);
     }
+    // PortMidi stamps SysEx four bytes at a time, the first byte lowest.
+    const std::uint8_t first[] = {0xF0, 1, 2, 3, 4, 5, 6, 7}, last[] = {8, 0xF7};
+    const SysExPart parts[] = {{first, backend.TimeStamp(-1)}, {last, backend.TimeStamp(7)}};
+    EXPECT_EQ(backend.WriteSysExParts(stream, parts), pmNoError);
+    EXPECT_EQ(backend.WriteSysExParts(stream, std::span(parts).subspan(1)), pmNoError);
+    const SysExPart cut[] = {{std::span(first).first(3), 0}, {last, 0}};
+    EXPECT_EQ(backend.WriteSysExParts(stream, cut), pmBadData);  // would send the word's zeros
+    EXPECT_EQ(backend.TimeStamp(0), 0);                          // now, plus the latency
+    EXPECT_FALSE(backend.DeviceGone(1));                         // no sequencer here to ask
     EXPECT_EQ(backend.ErrorText(pmHostError), "PortMidi: `Host error': Invalid argument");
     EXPECT_EQ(backend.ErrorText(pmBadData), Pm_GetErrorText(pmBadData));
     EXPECT_EQ(backend.Close(stream), pmNoError);
-    EXPECT_THAT(calls, ::testing::ElementsAre("Initialize", "Terminate", "Pt_Start 1",
-                                              "Pm_OpenOutput 0 10 1", "Pm_OpenOutput 1 10000 100",
-                                              "Pm_WriteShort 1 5 8325040", "Pm_WriteSysEx 1 6 66",
-                                              "Pm_Close 1"));
+    EXPECT_THAT(
+        calls, ::testing::ElementsAre(
+                   "Initialize", "Terminate", "Pt_Start 1", "Pm_OpenOutput 0 10 1",
+                   "Pm_OpenOutput 1 10000 100", "Pm_WriteShort 1 5 8325040", "Pm_WriteSysEx 1 6 66",
+                   "Pm_Write 1 -995000 030201F0", "Pm_Write 1 -995000 07060504",
+                   "Pm_Write 1 5007 0000F708", "Pm_Write 1 5007 0000F708", "Pm_Close 1"));
 }
 
 }  // namespace

@@ -181,16 +181,23 @@ private slots:
         QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Down);  // #1, no output: the open fails
         h.w().SendCC().click();
         h.Type(dec, "240 247\r");
+        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);  // #0 again
+        h.backend->goodWrites = 1;
+        h.backend->failingWrites = 1;
+        h.Type(hex, "F0 F7 F0 01 F7\r");  // its second message fails
         const QString write = "Could not send to #0: to A.\nPortMidi error -10000";
         const QString open = "Could not send to #1: (K).\nPortMidi error -9999";
         const QString refused = "Nothing was sent: byte 3 (144) is not a data byte 00–7F.";
-        QCOMPARE(h.messages, QStringList({"Not enough SysEx data in the text field.", refused,
-                                          write, write, open, open}));
-        QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);  // #0: nothing retried, success silent
-        h.w().SendSysEx().click();
-        QCOMPARE(h.backend->Writes(), Strings({"WriteShort 0 0 B0 07 7F", "WriteSysEx 0 0 F0 F7",
-                                               "WriteSysEx 0 0 F0 F7"}));
-        QVERIFY(h.messages.size() == 6 && h.backend->misuse.empty());
+        QTRY_COMPARE(h.messages.size(), 7);
+        QCOMPARE(
+            h.messages,
+            QStringList({"Not enough SysEx data in the text field.", refused, write, write, open,
+                         open, write + "\n2 of 5 bytes (1 of 2 messages) had been sent."}));
+        h.w().SendSysEx().click();  // nothing retried, success silent
+        QCOMPARE(h.backend->Writes(),
+                 Strings({"WriteShort 0 0 B0 07 7F", "WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 F7",
+                          "WriteSysEx 0 0 F0 01 F7", "WriteSysEx 0 0 F0 F7"}));
+        QVERIFY(h.messages.size() == 7 && h.backend->misuse.empty());
     }
 
     void droppedSyxFileFillsTheHexField() {
@@ -226,11 +233,14 @@ private slots:
         h.w().SysExField().setFocus();
         h.w().MenuItem("EditPaste").trigger();
         h.w().SendSysEx().click();
-        // A word on its length first, shown and wrapped to fit a screen, and nothing sent yet.
-        QVERIFY(h.w().ProgressDialog()->isVisible() && h.w().ProgressDialog()->width() < 640);
-        QCOMPARE(h.w().ProgressDialog()->findChild<QProgressBar*>()->value(), 0);
-        h.w().ProgressDialog()->SendButton().click();
-        QCOMPARE(h.backend->Writes().at(0).size(), std::size_t{14 + 3 * bytes});
+        // One message going out piece by piece, 16 KiB in the first write; it cannot be recalled,
+        // so closing waits for it, and the dialog says so, wrapped to fit a screen.
+        QCOMPARE(h.backend->Writes().size(), std::size_t{16});
+        QVERIFY(!h.w().close() && h.w().ProgressDialog()->isVisible() &&
+                h.w().ProgressDialog()->width() < 640);
+        QCOMPARE(h.w().ProgressDialog()->findChild<QProgressBar*>()->value(), 16384 * 1000 / bytes);
+        QVERIFY(h.w().ProgressDialog()->findChild<QLabel*>()->text().endsWith(
+            "\nStopping after the message going out, which cannot be recalled."));
 
         h.w().MenuItem("EditSelectAll").trigger();
         h.w().MenuItem("EditCut").trigger();
@@ -255,7 +265,8 @@ private slots:
         QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});  // 4 KiB at once, two more later
         QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);
         QTRY_VERIFY(h.w().ProgressDialog() == nullptr);
-        QVERIFY(h.w().findChildren<midi::PacedSender*>().isEmpty());  // nor its copy of the bytes
+        QTRY_VERIFY(
+            h.w().findChildren<midi::PacedSender*>().isEmpty());  // nor its copy of the bytes
         QCOMPARE(h.backend->Writes().size(), std::size_t{18});
 
         // A rescan waits, without blocking, until what was written has left.

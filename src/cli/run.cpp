@@ -1,9 +1,7 @@
 #include "cli/run.h"
 
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "app/version.h"
 #include "cli/output_choice.h"
@@ -18,8 +16,8 @@ namespace kelvane::cli {
 namespace {
 
 // Without latency PortMidi writes straight to the port. A paced message longer than one burst
-// needs latency, as the window's stream always has: ALSA's queue then stretches it by the time
-// stamps PortMidi gives its pieces.
+// needs latency, as the window's stream always has: ALSA's queue then holds each of its pieces
+// until the port has room for it.
 std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     for (const Message& message : plan.messages) {
         const auto* block = std::get_if<MemoryBlock>(&message.content);
@@ -27,12 +25,16 @@ std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
             continue;
         }
         for (const auto& one : midi::CheckSysEx(block->Bytes()).messages) {
-            if (!pace.CanPace(std::ssize(one))) {
+            if (pace.Paces(std::ssize(one))) {
                 return midi::kSendLatencyMs;
             }
         }
     }
     return 0;
+}
+
+void SleepUntil(std::int64_t dueMs) {
+    midi::MidiLibrary::SleepMs(dueMs - midi::MidiLibrary::NowMs());
 }
 
 void Print(std::FILE* stream, const QString& text) {
@@ -53,13 +55,15 @@ int NoService(int status, const QString& problem) {
     return Fail(kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
 }
 
-// What became of one message; its PortMidi error is told as the window tells it.
+// What became of one message; its PortMidi error is told as the window tells it. A Control
+// Change waits for room at the port like any message.
 SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& message) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
+        SleepUntil(stream.DueMs(3));
         return SendControlChange(stream, deviceId, {*cc, {}});
     }
-    return {
-        {}, SendPaced(stream, std::get<MemoryBlock>(message.content), message.argument), deviceId};
+    const midi::SendProgress sent = SendPaced(stream, std::get<MemoryBlock>(message.content));
+    return {{}, sent.result, deviceId, sent};
 }
 
 }  // namespace
@@ -93,8 +97,10 @@ int RunPlan(const Plan& plan) {
             return Fail(kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
         }
     }
-    // Success is told by ending, so only once what was written has left.
-    std::this_thread::sleep_for(std::chrono::milliseconds(midi::MidiLibrary::MsUntilOutputLeft()));
+    // Success is told by ending, so only once what was written has left PortMidi and, at the
+    // stream's pace, the port: the next command may then follow at once.
+    SleepUntil(stream.Pacing().EmptyAtMs(0, midi::MidiLibrary::NowMs()));
+    midi::MidiLibrary::SleepMs(midi::MidiLibrary::MsUntilOutputLeft());
     return kSent;
 }
 

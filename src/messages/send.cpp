@@ -16,7 +16,15 @@ QString SendResult::Text() const {
     const QString device = midi::DeviceRowText(deviceId);
     const QString what = device.isEmpty() ? QStringLiteral("Could not send: no such MIDI device.")
                                           : QStringLiteral("Could not send to %1.").arg(device);
-    return what + u'\n' + midi::ErrorText(error);
+    QString text = what + u'\n' + midi::ErrorText(error);
+    if (progress.sentBytes > 0) {
+        text += QStringLiteral("\n%1 of %2 bytes (%3 of %4 messages) had been sent.")
+                    .arg(progress.sentBytes)
+                    .arg(progress.totalBytes)
+                    .arg(progress.sentMessages)
+                    .arg(progress.totalMessages);
+    }
+    return text;
 }
 
 QString NothingSent(const QString& reason) {

@@ -12,11 +12,17 @@
 namespace kelvane {
 
 // What became of a send: refused before anything was written (refusal says why), failed in
-// PortMidi (error, on the device of deviceId), or sent.
+// PortMidi (error, on the device of deviceId; progress says how much had gone), or sent.
 struct SendResult {
+    SendResult() = default;
+    SendResult(QString refusal_, int error_ = 0, std::int64_t deviceId_ = -1,
+               const midi::SendProgress& progress_ = {})
+        : refusal(std::move(refusal_)), error(error_), deviceId(deviceId_), progress(progress_) {}
+
     QString refusal;
     int error = 0;
     std::int64_t deviceId = -1;
+    midi::SendProgress progress;
 
     bool Sent() const { return refusal.isEmpty() && error == 0; }
     // What the user is told; empty when sent.

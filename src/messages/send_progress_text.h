@@ -7,10 +7,8 @@
 
 namespace kelvane {
 
-// "4096 of 65536 bytes sent, about 22 s left"
+// "4096 of 65536 bytes sent, about 22 s left", and while a message goes out piece by piece,
+// that it cannot be recalled.
 QString SendProgressText(const midi::SendProgress& progress);
-
-// Said before a send that holds a message too long to pace, so the user may cancel it.
-QString UnpaceableWarningText(std::int64_t longestPaced);
 
 }  // namespace kelvane

@@ -16,6 +16,12 @@ struct DeviceRecord {
 
 using StreamHandle = void*;
 
+// Part of one SysEx message and the time stamp it leaves at (see Backend::TimeStamp).
+struct SysExPart {
+    std::span<const std::uint8_t> bytes;
+    std::int32_t when = 0;
+};
+
 // The one seam between the port layer and PortMidi: every PortMidi call goes through it, so
 // tests can put a recording stand-in in its place. Results are PortMidi error numbers.
 class Backend {
@@ -33,6 +39,16 @@ public:
     // message is exactly one System Exclusive message: F0, data bytes, F7.
     virtual int WriteSysEx(StreamHandle stream, std::int32_t when,
                            std::span<const std::uint8_t> message) = 0;
+    // Consecutive parts of one SysEx message in one write, each with its own time stamp: the
+    // first part of a message starts with F0, its last ends with F7, and every other part holds
+    // a multiple of 4 bytes (PortMidi stamps the message's bytes four at a time).
+    virtual int WriteSysExParts(StreamHandle stream, std::span<const SysExPart> parts) = 0;
+    // The time stamp of delayMs from now for a stream with latency: 0 for now plus the latency,
+    // and below 0 for at once, ahead of anything the latency still holds back.
+    virtual std::int32_t TimeStamp(std::int64_t delayMs) = 0;
+    // Whether the device of this ID, as the last initialisation saw it, has left the MIDI
+    // service. PortMidi cannot tell: its writes to such a device succeed and go nowhere.
+    virtual bool DeviceGone(int id) = 0;
 
     // PortMidi's text for error; for a host error, followed by the host's own text.
     virtual std::string ErrorText(int error) = 0;

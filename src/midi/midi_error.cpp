@@ -5,6 +5,9 @@
 namespace kelvane::midi {
 
 QString ErrorText(int error) {
+    if (error == kDeviceGone) {
+        return QStringLiteral("The device is gone; Search MIDI lists the devices anew.");
+    }
     return QString::fromStdString(PortContext::Instance().Ready().ErrorText(error));
 }
 

@@ -15,6 +15,8 @@ inline constexpr int kBufferOverflow = -9996;
 inline constexpr int kBadPtr = -9995;
 inline constexpr int kBadData = -9994;
 inline constexpr int kInternalError = -9993;
+// Ours: the device has left the MIDI service since the devices were last listed.
+inline constexpr int kDeviceGone = -9000;
 
 // PortMidi's own text for error, and for a host error the host's text after it.
 QString ErrorText(int error);

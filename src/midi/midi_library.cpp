@@ -32,4 +32,12 @@ QString MidiLibrary::ServiceProblem() {
 
 std::int64_t MidiLibrary::MsUntilOutputLeft() { return PortContext::Instance().MsUntilDrained(); }
 
+std::int64_t MidiLibrary::NowMs() { return PortContext::Instance().Ready().NowMs(); }
+
+void MidiLibrary::SleepMs(std::int64_t ms) {
+    if (ms > 0) {
+        PortContext::Instance().Ready().SleepMs(ms);
+    }
+}
+
 }  // namespace kelvane::midi

@@ -31,6 +31,9 @@ public:
     static QString ServiceProblem();
     // Milliseconds until output written so far has left PortMidi; a rescan before then waits.
     static std::int64_t MsUntilOutputLeft();
+    // The port layer's clock, in milliseconds, which pacing counts on, and a pause on it.
+    static std::int64_t NowMs();
+    static void SleepMs(std::int64_t ms);
 };
 
 }  // namespace kelvane::midi

@@ -1,10 +1,12 @@
 #include "midi/midi_stream.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
 #include "midi/sysex_check.h"
+#include "midi/sysex_feed.h"
 
 namespace kelvane::midi {
 namespace {
@@ -53,6 +55,7 @@ int MidiStream::Open(PortContext& context, std::int64_t deviceId, std::int64_t b
         bufferSize_ = held->bufferSize;
         latency_ = held->latency;
         drainedAtMs_ = held->dueMs;
+        lastLeavesAtMs_ = held->leavesMs;
         return kNoError;
     }
     if (!FitsInt32(deviceId)) {
@@ -74,6 +77,7 @@ int MidiStream::Open(PortContext& context, std::int64_t deviceId, std::int64_t b
     bufferSize_ = bufferSize;
     latency_ = latency;
     drainedAtMs_ = 0;
+    lastLeavesAtMs_ = 0;
     return kNoError;
 }
 
@@ -82,14 +86,18 @@ int MidiStream::Write(const MidiEvent& data) {
         !FitsInt32(data.When)) {
         return kBadData;
     }
-    if (!IsOpen()) {
-        return ClosedError();
+    Backend* backend = nullptr;
+    if (const int error = Writable(backend); error != kNoError) {
+        return error;
     }
     const auto message =
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
-    Backend& backend = PortContext::Instance().Ready();
-    const int error = backend.WriteShort(handle_, static_cast<std::int32_t>(data.When), message);
-    NoteWrite(backend, 3);
+    const std::int64_t now = backend->NowMs();
+    const std::int64_t delay = data.When == 0 && latency_ > 0 ? DueMs(3) - now : 0;
+    const int error = backend->WriteShort(
+        handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(data.When),
+        message);
+    NoteWrite(3, now + std::max<std::int64_t>(delay, 0));
     return error;
 }
 
@@ -102,19 +110,105 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     if (!check.problem.isEmpty()) {
         return kBadData;
     }
-    if (!IsOpen()) {
-        return ClosedError();
+    Backend* backend = nullptr;
+    if (const int error = Writable(backend); error != kNoError) {
+        return error;
     }
-    Backend& backend = PortContext::Instance().Ready();
     int error = kNoError;
     for (const auto& one : check.messages) {
-        error = backend.WriteSysEx(handle_, static_cast<std::int32_t>(when), one);
-        NoteWrite(backend, static_cast<std::int64_t>(one.size()));
+        const std::int64_t now = backend->NowMs();
+        const std::int64_t delay = when == 0 && latency_ > 0 ? lastLeavesAtMs_ - now : 0;
+        error = backend->WriteSysEx(
+            handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(when), one);
+        NoteWrite(static_cast<std::int64_t>(one.size()), now + std::max<std::int64_t>(delay, 0));
         if (error != kNoError) {
             break;
         }
     }
     return error;
+}
+
+int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& handedOver,
+                          std::int64_t& waitMs) {
+    waitMs = 0;
+    if (latency_ == 0 || handedOver >= message.size() || (handedOver > 0) != feeding_) {
+        return kBadData;
+    }
+    Backend* backend = nullptr;
+    feeding_ = false;  // lets Writable through for the message's own pieces
+    const int writable = Writable(backend);
+    feeding_ = handedOver > 0;
+    if (writable != kNoError) {
+        return writable;
+    }
+    const std::int64_t now = backend->NowMs();
+    if (const std::int64_t due = FeedDueMs(message.size(), handedOver, now); due > now) {
+        waitMs = due - now;
+        return kNoError;
+    }
+    const FeedWrite write = NextFeedWrite(message.size(), handedOver, heldBack_ > 0);
+    std::int64_t leaving = 0;
+    if (heldBack_ > 0) {
+        pace_.Note(static_cast<std::int64_t>(heldBack_), now);
+        NoteWrite(0, now);
+        ++leaving;
+    }
+    std::vector<SysExPart> parts;
+    for (std::size_t from = handedOver; from < write.end; from += kPieceBytes) {
+        const std::size_t size = std::min(kPieceBytes, message.size() - from);
+        const auto bytes = static_cast<std::int64_t>(size);
+        std::int64_t delay = -1;  // at once, for a piece that leaves before any other is due
+        if (write.holds && from + size == write.end) {
+            heldBack_ = size;  // noted when it leaves, in the next write
+        } else if (leaving++ < write.atOnce) {
+            pace_.Note(bytes, now);
+            NoteWrite(0, now);
+        } else {
+            const std::int64_t due = pace_.DueMs(bytes, now);
+            pace_.Note(bytes, due);
+            NoteWrite(0, due);
+            delay = due - now;
+        }
+        parts.push_back({message.subspan(from, size), backend->TimeStamp(delay)});
+    }
+    if (!write.holds) {
+        heldBack_ = 0;
+    }
+    const int error = backend->WriteSysExParts(handle_, parts);
+    handedOver = write.end;
+    feeding_ = error == kNoError && handedOver < message.size();
+    if (feeding_) {
+        waitMs = std::max<std::int64_t>(FeedDueMs(message.size(), handedOver, now) - now, 1);
+    }
+    return error;
+}
+
+std::int64_t MidiStream::DueMs(std::int64_t size) const {
+    const std::int64_t now = PortContext::Instance().Ready().NowMs();
+    return std::max(pace_.DueMs(size, now), lastLeavesAtMs_);
+}
+
+// A write with a piece at once must find nothing else waiting to leave, which it would overtake;
+// the first waits for everything before it.
+std::int64_t MidiStream::FeedDueMs(std::size_t size, std::size_t from, std::int64_t nowMs) const {
+    const FeedWrite write = NextFeedWrite(size, from, heldBack_ > 0);
+    std::int64_t due = from == 0 ? lastLeavesAtMs_ : nowMs;
+    if (write.atOnce > 0) {
+        due = std::max({due, drainedAtMs_,
+                        pace_.DueMs(write.atOnce * static_cast<std::int64_t>(kPieceBytes), nowMs)});
+    }
+    return std::max(due, nowMs);
+}
+
+int MidiStream::Writable(Backend*& backend) const {
+    if (!IsOpen()) {
+        return ClosedError();
+    }
+    if (feeding_) {
+        return kBadData;
+    }
+    backend = &PortContext::Instance().Ready();
+    return backend->DeviceGone(static_cast<int>(device_)) ? kDeviceGone : kNoError;
 }
 
 int MidiStream::ClosedError() const { return openError_ != kNoError ? openError_ : kBadPtr; }
@@ -127,19 +221,24 @@ void MidiStream::Close() {
     if (Drained()) {
         context.Ready().Close(handle_);
     } else {
-        context.CloseLater({handle_, device_, bufferSize_, latency_, drainedAtMs_});
+        context.CloseLater(
+            {handle_, device_, bufferSize_, latency_, drainedAtMs_, lastLeavesAtMs_});
     }
     handle_ = nullptr;
     device_ = -1;
+    heldBack_ = 0;
+    feeding_ = false;
 }
 
 bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs() >= drainedAtMs_; }
 
-void MidiStream::NoteWrite(Backend& backend, std::int64_t bytes) {
-    const std::int64_t now = backend.NowMs();
-    pace_.Note(bytes, now);
+void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t leavesAtMs) {
+    if (bytes > 0) {
+        pace_.Note(bytes, leavesAtMs);
+    }
+    lastLeavesAtMs_ = std::max(lastLeavesAtMs_, leavesAtMs);
     if (latency_ > 0) {
-        drainedAtMs_ = now + latency_ + kDeliveryMarginMs;
+        drainedAtMs_ = std::max(drainedAtMs_, leavesAtMs + latency_ + kDeliveryMarginMs);
     }
 }
 

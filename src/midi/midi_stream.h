@@ -43,16 +43,29 @@ public:
 
     // Writes one short message. Refuses with kBadData, sending nothing, a status outside
     // 0x80-0xFF (or F0/F7, which would open or close a SysEx) and data bytes above 0x7F.
-    // On a closed stream it fails with the error of the open that failed, else kBadPtr.
+    // On a closed stream it fails with the error of the open that failed, else kBadPtr; to a
+    // device that has left the MIDI service, with kDeviceGone. With latency and When 0, a
+    // message that may not go yet (see DueMs) is stamped to leave when it may.
     int Write(const MidiEvent& data);
 
     // Writes the bytes of message from offset when they are one or more complete SysEx
-    // messages back to back; anything else is refused with kBadData and nothing is sent.
+    // messages back to back; anything else is refused with kBadData and nothing is sent. With
+    // latency and when 0, they are stamped to leave after everything written before.
     int WriteSysEx(std::int64_t when, std::span<const std::uint8_t> message, std::int64_t offset);
+
+    // Hands over what is due of one SysEx message longer than the pace's burst, from byte
+    // handedOver on, which it advances; see sysex_feed.h. Returns 0 or an error, and in waitMs
+    // when to call again, 0 once the message has been handed over whole. Until then nothing else
+    // can be written: it would land inside the message. Needs latency.
+    int FeedSysEx(std::span<const std::uint8_t> message, std::size_t& handedOver,
+                  std::int64_t& waitMs);
 
     bool IsOpen() const { return handle_ != nullptr; }
     // When what was written has left PortMidi, on the backend's clock.
     std::int64_t DrainedAtMs() const { return drainedAtMs_; }
+    // When a message of size bytes may go: once the port has room for it and everything written
+    // before has left.
+    std::int64_t DueMs(std::int64_t size) const;
 
     // The stream's one budget for what the receiving port can take in; every write counts.
     const Pace& Pacing() const { return pace_; }
@@ -63,15 +76,22 @@ public:
 private:
     int Open(PortContext& context, std::int64_t deviceId, std::int64_t bufferSize,
              std::int64_t latency);
+    // The backend, or why this stream cannot write now.
+    int Writable(Backend*& backend) const;
     int ClosedError() const;
     bool Drained() const;
-    void NoteWrite(Backend& backend, std::int64_t bytes);
+    // Bytes written that leave PortMidi at leavesAtMs.
+    void NoteWrite(std::int64_t bytes, std::int64_t leavesAtMs);
+    std::int64_t FeedDueMs(std::size_t size, std::size_t from, std::int64_t nowMs) const;
 
     StreamHandle handle_ = nullptr;
     std::int64_t device_ = -1;
     std::int64_t bufferSize_ = 0;
     std::int64_t latency_ = 0;
     std::int64_t drainedAtMs_ = 0;
+    std::int64_t lastLeavesAtMs_ = 0;  // when the last byte written is stamped to leave
+    std::size_t heldBack_ = 0;  // bytes of a message being fed that wait in alsa-lib's buffer
+    bool feeding_ = false;
     // Why the stream is closed, so that a write can say so rather than just "bad pointer".
     int openError_ = kNoError;
     Pace pace_;

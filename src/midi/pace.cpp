@@ -34,13 +34,13 @@ void Pace::Note(std::int64_t size, std::int64_t atMs) {
     emptyAtTicks_ = std::max(emptyAtTicks_, atMs * bytesPerSecond_) + size * 1000;
 }
 
-std::int64_t Pace::LastDueMs(std::int64_t bytesToGo, std::int64_t nowMs) const {
-    if (bytesPerSecond_ == 0 || bytesToGo <= 0) {
+std::int64_t Pace::EmptyAtMs(std::int64_t bytesToGo, std::int64_t nowMs) const {
+    if (bytesPerSecond_ == 0) {
         return nowMs;
     }
-    const std::int64_t emptyAt =
-        std::max(emptyAtTicks_, nowMs * bytesPerSecond_) + bytesToGo * 1000;
-    return std::max(nowMs, CeilDiv(emptyAt - burstBytes_ * 1000, bytesPerSecond_));
+    const std::int64_t emptyAt = std::max(emptyAtTicks_, nowMs * bytesPerSecond_) +
+                                 std::max<std::int64_t>(bytesToGo, 0) * 1000;
+    return CeilDiv(emptyAt, bytesPerSecond_);
 }
 
 }  // namespace kelvane::midi

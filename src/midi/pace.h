@@ -23,11 +23,12 @@ public:
     std::int64_t DueMs(std::int64_t size, std::int64_t nowMs) const;
     // A message of size bytes went at atMs.
     void Note(std::int64_t size, std::int64_t atMs);
-    // When the bytes still to go, written as soon as due, will all have gone.
-    std::int64_t LastDueMs(std::int64_t bytesToGo, std::int64_t nowMs) const;
+    // When the port will have passed on every byte noted so far and bytesToGo more, written as
+    // soon as due.
+    std::int64_t EmptyAtMs(std::int64_t bytesToGo, std::int64_t nowMs) const;
 
-    // A message longer than the burst cannot be paced: the port may lose part of it.
-    bool CanPace(std::int64_t size) const { return bytesPerSecond_ == 0 || size <= burstBytes_; }
+    // A message longer than the burst has to go in pieces, each as the port drains.
+    bool Paces(std::int64_t size) const { return bytesPerSecond_ != 0 && size > burstBytes_; }
     std::int64_t BytesPerSecond() const { return bytesPerSecond_; }
     std::int64_t BurstBytes() const { return burstBytes_; }
 

@@ -14,22 +14,44 @@ PacedSender::PacedSender(MidiStream& stream, std::vector<std::uint8_t> block, QO
 void PacedSender::Start() { StepNow(); }
 
 void PacedSender::Cancel() {
-    if (send_.Progress().finished) {
+    if (send_.Progress().finished && !timer_.isActive()) {
         return;
     }
-    timer_.stop();
     send_.Cancel();
-    emit Finished(send_.Progress());
+    if (send_.Progress().finished) {
+        timer_.stop();
+        emit Finished(send_.Progress());
+    } else {
+        emit Progressed(send_.Progress());
+    }
 }
 
 void PacedSender::StepNow() {
-    const SendProgress progress = send_.Step();
+    if (send_.Progress().finished) {
+        Done(send_.Progress());
+        return;
+    }
+    SendProgress progress = send_.Step();
+    if (progress.finished && !progress.cancelled && progress.result == 0) {
+        // Sent means delivered: the port may still hold the last bytes.
+        progress.msLeft = send_.MsUntilPortEmpty();
+        if (progress.msLeft > 0) {
+            emit Progressed(progress);
+            timer_.start(std::chrono::milliseconds(progress.msLeft));
+            return;
+        }
+    }
     if (progress.finished) {
-        emit Finished(progress);
+        Done(progress);
         return;
     }
     emit Progressed(progress);
     timer_.start(std::chrono::milliseconds(progress.nextInMs));
+}
+
+void PacedSender::Done(const SendProgress& progress) {
+    timer_.stop();
+    emit Finished(progress);
 }
 
 }  // namespace kelvane::midi

@@ -17,9 +17,11 @@ class PacedSender : public QObject {
 public:
     PacedSender(MidiStream& stream, std::vector<std::uint8_t> block, QObject* parent = nullptr);
 
-    // Sends what is due at once and goes on from the timer; Finished follows, also at once.
+    // Sends what is due at once and goes on from the timer; Finished follows once the port has
+    // taken every byte, as the stream's pace sees it.
     void Start();
-    // Stops between two messages; Finished follows at once.
+    // Stops between two messages: Finished follows at once, or once a message going out piece by
+    // piece has been handed over whole.
     void Cancel();
 
     const PacedSysEx& Send() const { return send_; }
@@ -30,6 +32,7 @@ signals:
 
 private:
     void StepNow();
+    void Done(const SendProgress& progress);
 
     PacedSysEx send_;
     QTimer timer_;

@@ -1,7 +1,5 @@
 #include "midi/paced_sysex.h"
 
-#include <algorithm>
-
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
 #include "midi/sysex_check.h"
@@ -15,12 +13,51 @@ PacedSysEx::PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block)
             {static_cast<std::size_t>(message.data() - block_.data()), message.size()});
     }
     progress_.totalBytes = static_cast<std::int64_t>(block_.size());
+    progress_.totalMessages = std::ssize(pieces_);
 }
 
-bool PacedSysEx::HasUnpaceableMessage() const {
-    return std::any_of(pieces_.begin(), pieces_.end(), [this](const Piece& piece) {
-        return !stream_.Pacing().CanPace(static_cast<std::int64_t>(piece.size));
-    });
+PacedSysEx::~PacedSysEx() {
+    Backend& backend = PortContext::Instance().Ready();
+    stopping_ = true;
+    while (fed_ > 0 && !progress_.finished) {
+        backend.SleepMs(Step().nextInMs);
+    }
+}
+
+std::int64_t PacedSysEx::MsUntilPortEmpty() const {
+    const std::int64_t now = PortContext::Instance().Ready().NowMs();
+    return stream_.Pacing().EmptyAtMs(0, now) - now;
+}
+
+bool PacedSysEx::SendNext(std::int64_t now, int& error) {
+    const Piece piece = pieces_[next_];
+    const std::span<const std::uint8_t> message(block_.data() + piece.offset, piece.size);
+    const auto size = static_cast<std::int64_t>(piece.size);
+    if (stream_.Pacing().Paces(size)) {
+        const std::size_t before = fed_;
+        std::int64_t waitMs = 0;
+        error = stream_.FeedSysEx(message, fed_, waitMs);
+        progress_.sentBytes += static_cast<std::int64_t>(fed_ - before);
+        progress_.nextInMs = waitMs;
+        if (error != kNoError || fed_ < piece.size) {
+            return false;
+        }
+        fed_ = 0;
+    } else {
+        const std::int64_t due = stream_.Pacing().DueMs(size, now);
+        if (due > now) {
+            progress_.nextInMs = due - now;
+            return false;
+        }
+        error = stream_.WriteSysEx(0, message, 0);
+        if (error != kNoError) {
+            return false;
+        }
+        progress_.sentBytes += size;
+    }
+    ++progress_.sentMessages;
+    ++next_;
+    return true;
 }
 
 SendProgress PacedSysEx::Step() {
@@ -32,31 +69,32 @@ SendProgress PacedSysEx::Step() {
         return progress_;
     }
     Backend& backend = PortContext::Instance().Ready();
-    const std::int64_t now = backend.NowMs();
-    for (; next_ < pieces_.size(); ++next_) {
-        const Piece piece = pieces_[next_];
-        const std::int64_t due = stream_.Pacing().DueMs(static_cast<std::int64_t>(piece.size), now);
-        if (due > now) {
-            progress_.nextInMs = due - now;
+    while (next_ < pieces_.size() && !(stopping_ && fed_ == 0)) {
+        int error = kNoError;
+        if (!SendNext(backend.NowMs(), error)) {
+            if (error != kNoError) {
+                Finish(error);
+                return progress_;
+            }
+            const std::int64_t now = backend.NowMs();
+            progress_.leaving = fed_ > 0;
             progress_.msLeft =
-                stream_.Pacing().LastDueMs(progress_.totalBytes - progress_.sentBytes, now) - now;
+                stream_.Pacing().EmptyAtMs(progress_.totalBytes - progress_.sentBytes, now) - now;
             return progress_;
         }
-        const std::span<const std::uint8_t> message(block_.data() + piece.offset, piece.size);
-        const int result = stream_.WriteSysEx(0, message, 0);
-        if (result != kNoError) {
-            Finish(result);
-            return progress_;
-        }
-        progress_.sentBytes += static_cast<std::int64_t>(piece.size);
     }
+    progress_.cancelled = stopping_;
     Finish(kNoError);
     return progress_;
 }
 
 void PacedSysEx::Cancel() {
-    if (!progress_.finished) {
-        progress_.cancelled = true;
+    if (progress_.finished) {
+        return;
+    }
+    stopping_ = true;
+    progress_.cancelled = true;
+    if (fed_ == 0) {
         Finish(kNoError);
     }
 }
@@ -64,6 +102,7 @@ void PacedSysEx::Cancel() {
 void PacedSysEx::Finish(int result) {
     progress_.finished = true;
     progress_.result = result;
+    progress_.leaving = false;
     progress_.nextInMs = 0;
     progress_.msLeft = 0;
 }

@@ -9,33 +9,38 @@ namespace kelvane::midi {
 
 // Where a paced send stands.
 struct SendProgress {
-    std::int64_t sentBytes = 0;
+    std::int64_t sentBytes = 0;  // handed over, also of a message under way
     std::int64_t totalBytes = 0;
-    std::int64_t msLeft = 0;    // until the last byte is handed over, at the stream's pace
+    std::int64_t sentMessages = 0;  // handed over whole
+    std::int64_t totalMessages = 0;
+    std::int64_t msLeft = 0;    // until the port has taken the last byte, at the stream's pace
     std::int64_t nextInMs = 0;  // when to step again, while not finished
+    bool leaving = false;       // a message is going out piece by piece and cannot be recalled
     bool finished = false;
     bool cancelled = false;
     int result = 0;  // 0, or the error that stopped the send
 };
 
 // One SysEx send, handed to the stream message by message as its pace allows. Messages are
-// never cut: a step writes whole messages only, and Cancel stops between two of them. A message
-// longer than the pace's burst goes whole once the port has drained. Nothing here waits; whoever
-// drives it calls Step again after nextInMs.
+// never cut: a message that fits the pace's burst goes whole once the port has room for it, a
+// longer one piece by piece (MidiStream::FeedSysEx), and Cancel stops between two messages.
+// Nothing here waits; whoever drives it calls Step again after nextInMs.
 class PacedSysEx {
 public:
     // block: one or more complete SysEx messages back to back; anything else is refused with
     // kBadData at the first step and nothing is sent.
     PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block);
+    // A message still going out is finished first, waiting here if need be.
+    ~PacedSysEx();
     PacedSysEx(const PacedSysEx&) = delete;
     PacedSysEx& operator=(const PacedSysEx&) = delete;
 
     SendProgress Step();
+    // Finishes at once, or after the message going out piece by piece.
     void Cancel();
     const SendProgress& Progress() const { return progress_; }
-
-    // A message longer than the pace's burst cannot be paced: the port may lose part of it.
-    bool HasUnpaceableMessage() const;
+    // Until the port has taken every byte handed over, at the stream's pace.
+    std::int64_t MsUntilPortEmpty() const;
 
 private:
     struct Piece {
@@ -43,12 +48,16 @@ private:
         std::size_t size;
     };
 
+    // Hands over the next message, or what is due of it; false when it has to wait.
+    bool SendNext(std::int64_t now, int& error);
     void Finish(int result);
 
     MidiStream& stream_;
     std::vector<std::uint8_t> block_;
     std::vector<Piece> pieces_;
     std::size_t next_ = 0;
+    std::size_t fed_ = 0;  // bytes of the next message handed over piece by piece
+    bool stopping_ = false;
     SendProgress progress_;
 };
 

@@ -43,7 +43,8 @@ public:
         std::int64_t device;
         std::int64_t bufferSize;
         std::int64_t latency;
-        std::int64_t dueMs;  // when its output has left
+        std::int64_t dueMs;     // when its output has left
+        std::int64_t leavesMs;  // when its last byte is stamped to leave
     };
     // Closes the handle once its output has left, without waiting for it here: PortMidi drops
     // what is still scheduled when a stream closes. Until then the device stays open.

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "midi/midi_error.h"
 
@@ -17,12 +19,92 @@ static_assert(kHostError == pmHostError && kInvalidDeviceId == pmInvalidDeviceId
               kBufferOverflow == pmBufferOverflow && kBadPtr == pmBadPtr && kBadData == pmBadData &&
               kInternalError == pmInternalError);
 
-int PortMidiBackend::Initialize() {
-    hostErrorText_.clear();
-    return Pm_Initialize();
+namespace {
+
+// A time stamp so far back that PortMidi schedules it at once, without its latency.
+constexpr PmTimestamp kLongAgoMs = 1'000'000;
+
+snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
+
+}  // namespace
+
+PortMidiBackend::~PortMidiBackend() {
+    if (sequencer_ != nullptr) {
+        snd_seq_close(Sequencer(sequencer_));
+    }
 }
 
-int PortMidiBackend::Terminate() { return Pm_Terminate(); }
+int PortMidiBackend::Initialize() {
+    hostErrorText_.clear();
+    const int error = Pm_Initialize();
+    FindAddresses();
+    return error;
+}
+
+int PortMidiBackend::Terminate() {
+    addresses_.clear();
+    return Pm_Terminate();
+}
+
+// Walks the sequencer's ports as PortMidi does when it initialises: every client but the system,
+// each port an output where it can be written to, then an input where it can be read.
+void PortMidiBackend::FindAddresses() {
+    addresses_.clear();
+    if (sequencer_ == nullptr) {
+        snd_seq_t* opened = nullptr;
+        if (snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
+            return;
+        }
+        sequencer_ = opened;
+    }
+    snd_seq_client_info_t* client = nullptr;
+    snd_seq_port_info_t* port = nullptr;
+    snd_seq_client_info_alloca(&client);
+    snd_seq_port_info_alloca(&port);
+    std::vector<std::pair<Address, std::string>> found;
+    snd_seq_client_info_set_client(client, -1);
+    while (snd_seq_query_next_client(Sequencer(sequencer_), client) == 0) {
+        snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
+        snd_seq_port_info_set_port(port, -1);
+        while (snd_seq_query_next_port(Sequencer(sequencer_), port) == 0) {
+            const Address address{snd_seq_port_info_get_client(port),
+                                  snd_seq_port_info_get_port(port)};
+            const unsigned caps = snd_seq_port_info_get_capability(port);
+            if (address.client == SND_SEQ_CLIENT_SYSTEM) {
+                continue;
+            }
+            for (const unsigned direction :
+                 {SND_SEQ_PORT_CAP_SUBS_WRITE, SND_SEQ_PORT_CAP_SUBS_READ}) {
+                if ((caps & direction) != 0) {
+                    found.emplace_back(address, snd_seq_port_info_get_name(port));
+                }
+            }
+        }
+    }
+    // A device that came or went in between would shift every ID after it: then tell nothing.
+    if (std::ssize(found) != Pm_CountDevices()) {
+        return;
+    }
+    for (int id = 0; id < std::ssize(found); ++id) {
+        const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
+        if (info == nullptr || info->name == nullptr ||
+            found[std::size_t(id)].second != info->name) {
+            addresses_.clear();
+            return;
+        }
+        addresses_.push_back(found[std::size_t(id)].first);
+    }
+}
+
+bool PortMidiBackend::DeviceGone(int id) {
+    if (id < 0 || id >= std::ssize(addresses_)) {
+        return false;
+    }
+    const Address address = addresses_[std::size_t(id)];
+    snd_seq_port_info_t* port = nullptr;
+    snd_seq_port_info_alloca(&port);
+    return snd_seq_get_any_port_info(Sequencer(sequencer_), address.client, address.port, port) < 0;
+}
 
 int PortMidiBackend::CountDevices() { return Pm_CountDevices(); }
 
@@ -69,6 +151,38 @@ int PortMidiBackend::WriteSysEx(StreamHandle stream, std::int32_t when,
         return pmBadData;
     }
     return Pm_WriteSysEx(stream, when, const_cast<unsigned char*>(message.data()));
+}
+
+int PortMidiBackend::WriteSysExParts(StreamHandle stream, std::span<const SysExPart> parts) {
+    std::vector<PmEvent> words;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const std::span<const std::uint8_t> bytes = parts[p].bytes;
+        // A part cut inside a word would send the zeros that fill the word.
+        if (p + 1 < parts.size() && bytes.size() % 4 != 0) {
+            return pmBadData;
+        }
+        for (std::size_t i = 0; i < bytes.size(); i += 4) {
+            PmMessage word = 0;
+            for (std::size_t b = 0; b < 4 && i + b < bytes.size(); ++b) {
+                word |= static_cast<PmMessage>(bytes[i + b]) << (8 * b);
+            }
+            words.push_back({word, parts[p].when});
+        }
+    }
+    return Pm_Write(stream, words.data(), static_cast<std::int32_t>(words.size()));
+}
+
+std::int32_t PortMidiBackend::TimeStamp(std::int64_t delayMs) {
+    if (delayMs == 0) {
+        return 0;
+    }
+    if (!Pt_Started()) {
+        Pt_Start(1, nullptr, nullptr);
+    }
+    const PmTimestamp stamp =
+        Pt_Time() + (delayMs < 0 ? -kLongAgoMs : static_cast<PmTimestamp>(delayMs));
+    // PortMidi reads a stamp of 0 as now.
+    return stamp != 0 ? stamp : (delayMs < 0 ? -1 : 1);
 }
 
 std::string PortMidiBackend::ErrorText(int error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "midi/backend.h"
 
@@ -9,6 +10,11 @@ namespace kelvane::midi {
 // The real PortMidi.
 class PortMidiBackend final : public Backend {
 public:
+    PortMidiBackend() = default;
+    ~PortMidiBackend() override;
+    PortMidiBackend(const PortMidiBackend&) = delete;
+    PortMidiBackend& operator=(const PortMidiBackend&) = delete;
+
     int Initialize() override;
     int Terminate() override;
     int CountDevices() override;
@@ -19,13 +25,26 @@ public:
     int WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
+    int WriteSysExParts(StreamHandle stream, std::span<const SysExPart> parts) override;
+    std::int32_t TimeStamp(std::int64_t delayMs) override;
+    bool DeviceGone(int id) override;
     std::string ErrorText(int error) override;
     std::string ServiceProblem() override;
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
 
 private:
+    struct Address {
+        int client;
+        int port;
+    };
+    void FindAddresses();
+
     std::string hostErrorText_;
+    // The sequencer address of each device ID, as PortMidi numbers them; empty when that order
+    // could not be matched. Looked up on a sequencer handle of our own.
+    std::vector<Address> addresses_;
+    void* sequencer_ = nullptr;
 };
 
 }  // namespace kelvane::midi

@@ -11,7 +11,6 @@
 
 #include "messages/control_change.h"
 #include "messages/send.h"
-#include "messages/send_progress_text.h"
 #include "messages/sysex_row.h"
 #include "messages/syx_file.h"
 #include "midi/device_rows.h"
@@ -202,25 +201,27 @@ void Window1::GetMIDIWorld() {
 }
 
 void Window1::PopupMenu1_Change(QComboBox& control) {
-    StopSending();
-    s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
+    AfterSending([this, &control] {
+        s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
+    });
 }
 
 void Window1::PushButtonSearch_Action(QPushButton&) {
-    StopSending();
-    // A rescan closes every stream, which would drop output still scheduled: wait for it here
-    // rather than inside the rescan, so the window never sleeps. Nothing can be sent meanwhile,
-    // which would make the wait too short.
-    const std::int64_t wait = midi::MidiLibrary::MsUntilOutputLeft();
-    if (wait > 0) {
-        centralWidget()->setEnabled(false);
-        QTimer::singleShot(std::chrono::milliseconds(wait), this, [this] {
-            centralWidget()->setEnabled(true);
-            Search();
-        });
-        return;
-    }
-    Search();
+    AfterSending([this] {
+        // A rescan closes every stream, which would drop output still scheduled: wait for it
+        // here rather than inside the rescan, so the window never sleeps. Nothing can be sent
+        // meanwhile, which would make the wait too short.
+        const std::int64_t wait = midi::MidiLibrary::MsUntilOutputLeft();
+        if (wait > 0) {
+            centralWidget()->setEnabled(false);
+            QTimer::singleShot(std::chrono::milliseconds(wait), this, [this] {
+                centralWidget()->setEnabled(true);
+                Search();
+            });
+            return;
+        }
+        Search();
+    });
 }
 
 void Window1::Search() {
@@ -284,36 +285,26 @@ void Window1::SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringV
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
     }
-    StopSending();
-    const PreparedSysEx prepared =
-        PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), *this);
-    if (prepared.sender == nullptr) {
-        Tell(prepared.result);
-        return;
-    }
-    sending_ = prepared.sender;
-    sendingTo_ = prepared.result.deviceId;
-    connect(sending_, &midi::PacedSender::Progressed, this, &Window1::Sending_Progressed);
-    connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
-    if (sending_->Send().HasUnpaceableMessage()) {
-        progress_ = new SendProgressDialog(this);
-        progress_->ShowWarning(UnpaceableWarningText(s->Pacing().BurstBytes()));
-        progress_->ShowProgress(sending_->Send().Progress());
-        connect(progress_, &SendProgressDialog::SendPressed, this, &Window1::SendProgress_Send);
-        connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);
-        progress_->open();
-        return;
-    }
-    sending_->Start();
-}
-
-void Window1::SendProgress_Send() {
-    if (sending_ != nullptr) {
+    AfterSending([this, row, bytesOf] {
+        const PreparedSysEx prepared =
+            PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), *this);
+        if (prepared.sender == nullptr) {
+            Tell(prepared.result);
+            return;
+        }
+        sending_ = prepared.sender;
+        sendingTo_ = prepared.result.deviceId;
+        connect(sending_, &midi::PacedSender::Progressed, this, &Window1::Sending_Progressed);
+        connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
         sending_->Start();
-    }
+    });
 }
 
 void Window1::Sending_Progressed(const midi::SendProgress& progress) {
+    // Only the wait for the port to take the last bytes is left: nothing worth a dialog.
+    if (progress_ == nullptr && progress.sentBytes == progress.totalBytes) {
+        return;
+    }
     if (progress_ == nullptr) {
         progress_ = new SendProgressDialog(this);
         connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);
@@ -326,11 +317,16 @@ void Window1::Sending_Finished(const midi::SendProgress& progress) {
     if (progress_ != nullptr) {
         progress_->hide();
         progress_->deleteLater();
+        progress_ = nullptr;
     }
     if (sending_ != nullptr) {
         sending_->deleteLater();
+        sending_ = nullptr;
     }
-    Tell({{}, progress.result, sendingTo_});
+    Tell({{}, progress.result, sendingTo_, progress});
+    if (afterSending_) {
+        std::exchange(afterSending_, {})();
+    }
 }
 
 void Window1::StopSending() {
@@ -339,8 +335,23 @@ void Window1::StopSending() {
     }
 }
 
+void Window1::AfterSending(std::function<void()> then) {
+    if (sending_ == nullptr) {
+        then();
+        return;
+    }
+    afterSending_ = std::move(then);
+    StopSending();
+}
+
+// Closing, and so quitting, waits for a message going out to be handed over whole.
 void Window1::closeEvent(QCloseEvent* event) {
     StopSending();
+    if (sending_ != nullptr) {
+        event->ignore();
+        afterSending_ = [this] { close(); };
+        return;
+    }
     QMainWindow::closeEvent(event);
 }
 

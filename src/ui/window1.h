@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -107,11 +108,13 @@ private:
     void SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView));
     // A send that did not send says why; success stays silent.
     void Tell(const SendResult& result);
-    void SendProgress_Send();
     void Sending_Progressed(const midi::SendProgress& progress);
     void Sending_Finished(const midi::SendProgress& progress);
     // Stops a send under way after the message that is going out.
     void StopSending();
+    // Runs then now, or once the send under way has stopped: a message going out piece by piece
+    // is finished first, since it cannot be recalled and the stream cannot be re-aimed inside it.
+    void AfterSending(std::function<void()> then);
     void Search();
 
     std::unique_ptr<midi::MidiLibrary> p;
@@ -120,6 +123,7 @@ private:
     std::vector<QPointer<QPushButton>> defaults_;
     QPointer<midi::PacedSender> sending_;
     std::int64_t sendingTo_ = -1;  // the device of the send under way
+    std::function<void()> afterSending_;
     QPointer<SendProgressDialog> progress_;
 };
 

@@ -67,7 +67,10 @@ int RecordingBackend::Record(const char* call, midi::StreamHandle stream, const 
         misuse.push_back(line + " on a dead handle");
         return midi::kBadPtr;
     }
-    return write && failingWrites-- > 0 ? midi::kHostError : midi::kNoError;
+    if (!write || goodWrites-- > 0) {
+        return midi::kNoError;
+    }
+    return failingWrites-- > 0 ? midi::kHostError : midi::kNoError;
 }
 
 int RecordingBackend::Close(midi::StreamHandle stream) {
@@ -92,6 +95,21 @@ int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
         misuse.emplace_back("WriteSysEx of a block that is not one message");
     }
     return Record("WriteSysEx", stream, std::to_string(when), message);
+}
+
+int RecordingBackend::WriteSysExParts(midi::StreamHandle stream,
+                                      std::span<const midi::SysExPart> parts) {
+    int result = midi::kNoError;
+    for (const midi::SysExPart& part : parts) {
+        if (&part != &parts.back() && part.bytes.size() % 4 != 0) {
+            misuse.emplace_back("WriteSysExParts with a part cut inside a word");
+        }
+        result = Record("WritePart", stream, std::to_string(part.when), part.bytes);
+        if (result != midi::kNoError) {
+            break;
+        }
+    }
+    return result;
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {

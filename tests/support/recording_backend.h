@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -14,16 +15,20 @@ namespace kelvane::testing {
 // only seen after Initialize, an open device cannot be opened again, closed handles are dead)
 // and records every call as a line:
 //   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
-//   "WriteSysEx 1 0 F0 7E F7", "Sleep 26"
-// where the number after a stream call is the device the stream is open on.
+//   "WriteSysEx 1 0 F0 7E F7", "WritePart 1 353 00 01 02 03", "Sleep 26"
+// where the number after a stream call is the device the stream is open on, and then comes the
+// time stamp: its time stamps are delays in milliseconds, -1 for at once (WritePart is one part
+// of WriteSysExParts).
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
     std::vector<midi::DeviceRecord> devices;
     int initializeResult = 0;
     std::set<int> failingOpens;
-    int failingWrites = 0;  // so many next writes fail with kHostError
+    int goodWrites = 0;     // so many next writes succeed before...
+    int failingWrites = 0;  // ...so many fail with kHostError
     std::string serviceProblem;
+    std::set<int> gone;  // devices that have left the MIDI service
 
     std::vector<std::string> calls;
     // What PortMidi would not report: dead handles, streams left open by Terminate, a SysEx
@@ -43,6 +48,11 @@ public:
     int WriteShort(midi::StreamHandle stream, std::int32_t when, std::int32_t message) override;
     int WriteSysEx(midi::StreamHandle stream, std::int32_t when,
                    std::span<const std::uint8_t> message) override;
+    int WriteSysExParts(midi::StreamHandle stream, std::span<const midi::SysExPart> parts) override;
+    std::int32_t TimeStamp(std::int64_t delayMs) override {
+        return static_cast<std::int32_t>(std::max<std::int64_t>(delayMs, -1));
+    }
+    bool DeviceGone(int id) override { return gone.contains(id); }
     std::string ErrorText(int error) override { return "PortMidi error " + std::to_string(error); }
     std::string ServiceProblem() override { return serviceProblem; }
     std::int64_t NowMs() override { return nowMs; }
