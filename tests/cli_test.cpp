@@ -28,7 +28,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     const QString empty = file("empty.syx", {});
     // One message past the burst: it goes whole, and needs a time stamp.
     const QString slow = file("long.syx", "\xF0" + QByteArray(5000, 0x01) + "\xF7");
-    const QString full = file("full.syx", "\xF0" + QByteArray(4092, 0x01) + "\xF7");
+    const QString full = file("full.syx", "\xF0" + QByteArray(3964, 0x01) + "\xF7");
     const QString number = QString::fromUtf16(kCcNumberRefusal);
     const QString channel = QString::fromUtf16(kCcChannelRefusal);
     const QString unfinished = QStringLiteral("the message starting at byte 1 has no closing F7");
@@ -46,7 +46,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "WriteShort 2 0 BF 00 7F; WriteShort 2 0 BF 7F 7F; Sleep 5; Close 2"},
         // A Control Change waits for room at the port like any message.
         {"--to 1 --syx " + full + " --cc 7 1 1", 0, 0, 0,
-         "F7; Sleep 1; WriteShort 1 0 B0 07 01; Sleep 1412; Close 1"},
+         "F7; Sleep 1; WriteShort 1 0 B0 07 01; Sleep 1368; Close 1"},
         {"--to SYNTH --syx " + slow, 0, 0, 0, "OpenOutput 1 10000 1"},  // a whole name wins
         {"--to syn --cc 7 1 1", 0, 0, kRefused, ""},
         {"--to 9 --cc 7 1 1", 0, 0, kMidiFailed, ""},

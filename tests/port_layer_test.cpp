@@ -209,13 +209,13 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         std::int64_t rate;
         std::int64_t expectedMs;  // from the first byte to the last
     } cases[] = {
-        {{Messages(256, 256)}, 2900, (65536 - 4096) * 1000 / 2900},
-        {{Messages(8, 256), Messages(1000, 3)}, 2900, (5048 - 4096) * 1000 / 2900},
+        {{Messages(256, 256)}, 2900, (65536 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(8, 256), Messages(1000, 3)}, 2900, (5048 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(1, 100), Messages(1, 5000), Messages(1, 100)},
          2900,
-         100 + (5100 - 4096) * 1000 / 2900},
-        {{Messages(1, 4104)}, 2900, (4104 - 4096) * 1000 / 2900},
-        {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - 4096) * 1000 / 2900},
+         100 + (5100 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(1, 4104)}, 2900, (4104 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(256, 256)}, 0, 0},
     };
     for (const auto& [sends, rate, expectedMs] : cases) {
@@ -283,22 +283,22 @@ TEST_F(PortLayer, WhatFollowsALongMessageLeavesAfterIt) {
     stream.WriteSysEx(0, Messages(16, 256), 0);
     backend->calls.clear();
     WriteCc(stream, 0xB0, 7, 3);
-    EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 2 B0 07 03"));
+    EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 46 B0 07 03"));
 }
 
 TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
     PacedSysEx send(stream, Messages(64, 256));
     const SendProgress first = send.Step();
-    EXPECT_EQ(first.sentBytes, 4096);
+    EXPECT_EQ(first.sentBytes, 15 * 256);
     EXPECT_NEAR(first.msLeft, 16384 * 1000 / 2900, 5);
     backend->nowMs += 1000;
-    EXPECT_EQ(send.Step().sentBytes, 4096 + 11 * 256);
+    EXPECT_EQ(send.Step().sentBytes, 26 * 256);
     send.Cancel();
     backend->nowMs += 1000;
     const SendProgress progress = send.Step();
     EXPECT_TRUE(progress.finished && progress.cancelled);
-    EXPECT_EQ(progress.sentMessages, 27);
-    EXPECT_EQ(backend->Writes().size(), 16u + 11u);
+    EXPECT_EQ(progress.sentMessages, 26);
+    EXPECT_EQ(backend->Writes().size(), 26u);
 
     // A message going out piece by piece is finished first.
     backend->calls.clear();

@@ -262,12 +262,12 @@ private slots:
         h.w().SendSysExHex().click();
         QVERIFY(h.w().ProgressDialog()->isVisible());
         h.backend->nowMs += 200;
-        QTRY_COMPARE(h.backend->Writes().size(), std::size_t{18});  // 4 KiB at once, two more later
+        QTRY_COMPARE(h.backend->Writes().size(), std::size_t{17});  // 15 at once, two more later
         QTest::keyClick(&h.w().PopupMenu1(), Qt::Key_Up);
         QTRY_VERIFY(h.w().ProgressDialog() == nullptr);
         QTRY_VERIFY(
             h.w().findChildren<midi::PacedSender*>().isEmpty());  // nor its copy of the bytes
-        QCOMPARE(h.backend->Writes().size(), std::size_t{18});
+        QCOMPARE(h.backend->Writes().size(), std::size_t{17});
 
         // A rescan waits, without blocking, until what was written has left.
         h.w().PushButtonSearch().click();

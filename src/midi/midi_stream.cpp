@@ -14,6 +14,7 @@ namespace {
 // Time for the MIDI service to hand on a message after its scheduled moment: ALSA's queue timer
 // ticks every few milliseconds (4 ms at the kernel's usual 250 Hz), and a busy machine adds more.
 constexpr std::int64_t kDeliveryMarginMs = 25;
+constexpr std::int64_t kOrderMarginMs = 5;
 
 bool FitsInt32(std::int64_t value) {
     return value >= std::numeric_limits<std::int32_t>::min() &&
@@ -97,7 +98,7 @@ int MidiStream::Write(const MidiEvent& data) {
     const int error = backend->WriteShort(
         handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(data.When),
         message);
-    NoteWrite(3, now + std::max<std::int64_t>(delay, 0));
+    NoteWrite(3, now, delay);
     return error;
 }
 
@@ -120,7 +121,7 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
         const std::int64_t delay = when == 0 && latency_ > 0 ? lastLeavesAtMs_ - now : 0;
         error = backend->WriteSysEx(
             handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(when), one);
-        NoteWrite(static_cast<std::int64_t>(one.size()), now + std::max<std::int64_t>(delay, 0));
+        NoteWrite(static_cast<std::int64_t>(one.size()), now, delay);
         if (error != kNoError) {
             break;
         }
@@ -149,8 +150,7 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
     const FeedWrite write = NextFeedWrite(message.size(), handedOver, heldBack_ > 0);
     std::int64_t leaving = 0;
     if (heldBack_ > 0) {
-        pace_.Note(static_cast<std::int64_t>(heldBack_), now);
-        NoteWrite(0, now);
+        NoteWrite(static_cast<std::int64_t>(heldBack_), now, 0);
         ++leaving;
     }
     std::vector<SysExPart> parts;
@@ -161,13 +161,10 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
         if (write.holds && from + size == write.end) {
             heldBack_ = size;  // noted when it leaves, in the next write
         } else if (leaving++ < write.atOnce) {
-            pace_.Note(bytes, now);
-            NoteWrite(0, now);
+            NoteWrite(bytes, now, 0);
         } else {
-            const std::int64_t due = pace_.DueMs(bytes, now);
-            pace_.Note(bytes, due);
-            NoteWrite(0, due);
-            delay = due - now;
+            delay = pace_.DueMs(bytes, now) - now;
+            NoteWrite(bytes, now, delay);
         }
         parts.push_back({message.subspan(from, size), backend->TimeStamp(delay)});
     }
@@ -232,11 +229,13 @@ void MidiStream::Close() {
 
 bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs() >= drainedAtMs_; }
 
-void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t leavesAtMs) {
-    if (bytes > 0) {
-        pace_.Note(bytes, leavesAtMs);
-    }
-    lastLeavesAtMs_ = std::max(lastLeavesAtMs_, leavesAtMs);
+void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t delayMs) {
+    const std::int64_t leavesAtMs = nowMs + std::max<std::int64_t>(delayMs, 0);
+    pace_.Note(bytes, leavesAtMs);
+    // The MIDI service counts a delay in its own ticks, which need not turn with this clock:
+    // what follows a delayed write keeps a margin behind it.
+    lastLeavesAtMs_ =
+        std::max(lastLeavesAtMs_, delayMs > 0 ? leavesAtMs + kOrderMarginMs : leavesAtMs);
     if (latency_ > 0) {
         drainedAtMs_ = std::max(drainedAtMs_, leavesAtMs + latency_ + kDeliveryMarginMs);
     }

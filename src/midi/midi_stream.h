@@ -80,8 +80,8 @@ private:
     int Writable(Backend*& backend) const;
     int ClosedError() const;
     bool Drained() const;
-    // Bytes written that leave PortMidi at leavesAtMs.
-    void NoteWrite(std::int64_t bytes, std::int64_t leavesAtMs);
+    // Bytes written at nowMs that leave PortMidi delayMs later (at once for 0 or less).
+    void NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t delayMs);
     std::int64_t FeedDueMs(std::size_t size, std::size_t from, std::int64_t nowMs) const;
 
     StreamHandle handle_ = nullptr;

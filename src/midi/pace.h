@@ -7,13 +7,14 @@ namespace kelvane::midi {
 // A leaky bucket that stands for the receiving port's buffer: bytes go in as they are written
 // and drain at bytesPerSecond. A message may go when it fits beside what has not drained yet, so
 // up to burstBytes go at once into an empty port and the rest follows at the drain rate. A
-// message larger than the bucket waits until it is empty. Times are milliseconds on the backend's
-// clock; bytesPerSecond 0 means no pacing, and rates beyond 1 MB/s count as 1 MB/s.
+// message larger than the bucket goes piece by piece (see sysex_feed.h). Times are milliseconds on
+// the backend's clock; bytesPerSecond 0 means no pacing, and rates beyond 1 MB/s count as 1 MB/s.
 class Pace {
 public:
-    // What a MIDI cable's receiver holds (the kernel's raw MIDI buffer is 4096 bytes), and a rate
-    // below the cable's 3125 bytes/s so that a port draining at 3000 bytes/s still gets it all.
-    static constexpr std::int64_t kBurstBytes = 4096;
+    // What a MIDI cable's receiver holds: the kernel's raw MIDI buffer of 4096 bytes, less what a
+    // port that passes bytes on in chunks may not have taken yet; and a rate below the cable's
+    // 3125 bytes/s so that a port draining at 3000 bytes/s still gets it all.
+    static constexpr std::int64_t kBurstBytes = 4096 - 128;
     static constexpr std::int64_t kBytesPerSecond = 2900;
 
     explicit Pace(std::int64_t bytesPerSecond = kBytesPerSecond,

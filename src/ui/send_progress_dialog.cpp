@@ -29,7 +29,9 @@ SendProgressDialog::SendProgressDialog(QWidget* parent)
 }
 
 void SendProgressDialog::ShowProgress(const midi::SendProgress& progress) {
-    status_->setText(SendProgressText(progress));
+    const QString leaving = LeavingText(progress);
+    status_->setText(leaving.isEmpty() ? SendProgressText(progress)
+                                       : SendProgressText(progress) + u'\n' + leaving);
     const double done = progress.totalBytes > 0 ? static_cast<double>(progress.sentBytes) /
                                                       static_cast<double>(progress.totalBytes)
                                                 : 0;
