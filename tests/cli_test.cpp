@@ -45,7 +45,10 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "WriteShort 2 0 BF 00 7F; WriteShort 2 0 BF 7F 7F; Close 2"},
         {"--to SYNTH --syx " + slow, 0, 0, 0, "OpenOutput 1 10000 1"},  // a whole name wins
         {"--to syn --cc 7 1 1", 0, 0, kRefused, ""},
+        {"--to #0 --cc 7 1 1", 0, 0, kRefused, ""},  // no output, by number or by name
+        {"--to kEY --cc 7 1 1", 0, 0, kRefused, ""},
         {"--to 9 --cc 7 1 1", 0, 0, kMidiFailed, ""},
+        {"--to piano --cc 7 1 1", 0, 0, kMidiFailed, ""},
         {"--to 1 --cc 7 1 1", 1, 0, kMidiFailed, "OpenOutput 1 10000 0"},
         {"--to 1 --cc 7 1 1 --cc 7 1 2", 0, 1, kMidiFailed,
          "OpenOutput 1 10000 0; WriteShort 1 0 B0 07 01; Close 1"},
