@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
+#include <limits>
 #include <map>
 
 #include "messages/send.h"
@@ -14,6 +16,29 @@ namespace {
 // --cc takes three values, which QCommandLineParser cannot: they travel as one, joined by a
 // character no shell argument carries.
 constexpr QChar kJoin = u'\u001F';
+
+struct Option {
+    const char* name;
+    const char* help;
+    const char* value;  // none for a switch
+};
+
+// Kelvane's options but help and version, which QCommandLineParser adds itself.
+constexpr Option kOptions[] = {
+    {"list", "List the MIDI devices as the window does.", nullptr},
+    {"to",
+     "The output: its number as --list shows it, or its name or a part of it (by default the "
+     "output the window selects at start).",
+     "DEVICE"},
+    {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.", "NUMBER CHANNEL VALUE"},
+    {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
+    {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
+    {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
+    {"rate",
+     "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so that "
+     "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
+     "BYTES_PER_SECOND"},
+};
 
 QString CcArgument(const QString& joined) {
     return QStringLiteral("--cc ") + QString(joined).replace(kJoin, u' ');
@@ -101,32 +126,24 @@ void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
         "when one of them is wrong. Without arguments, Kelvane opens its window."));
-    const struct {
-        const char* name;
-        const char* help;
-        const char* value;  // none for a switch
-    } options[] = {
-        {"list", "List the MIDI devices as the window does.", nullptr},
-        {"to",
-         "The output: its number as --list shows it, or its name or a part of it (by default the "
-         "output the window selects at start).",
-         "DEVICE"},
-        {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.",
-         "NUMBER CHANNEL VALUE"},
-        {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
-        {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
-        {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
-        {"rate",
-         "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so "
-         "that slow ports lose nothing); 0 sends at once.",
-         "BYTES_PER_SECOND"},
-    };
-    for (const auto& [name, help, value] : options) {
+    for (const auto& [name, help, value] : kOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                             QString::fromLatin1(value)));
     }
     parser.addHelpOption();
     parser.addVersionOption();
+}
+
+// Any whole number: Pace counts rates above its fastest as the fastest, so one too long for 64
+// bits is as good as the largest that fits.
+std::optional<std::int64_t> BytesPerSecond(const QString& text) {
+    if (text.isEmpty() ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return {};
+    }
+    bool fits = false;
+    const qlonglong value = text.toLongLong(&fits);
+    return fits ? value : std::numeric_limits<std::int64_t>::max();
 }
 
 }  // namespace
@@ -167,13 +184,11 @@ Parsed ParseArguments(const QStringList& arguments) {
         parsed.plan.to = to.constFirst();
     }
     if (const QStringList rate = parser.values(QStringLiteral("rate")); !rate.isEmpty()) {
-        bool isNumber = false;
-        const qlonglong bytesPerSecond = rate.constFirst().toLongLong(&isNumber);
-        if (!isNumber || bytesPerSecond < 0) {
+        parsed.plan.bytesPerSecond = BytesPerSecond(rate.constFirst());
+        if (!parsed.plan.bytesPerSecond) {
             return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
                               .arg(rate.constFirst()));
         }
-        parsed.plan.bytesPerSecond = bytesPerSecond;
     }
     QStringList refusals;
     std::map<QString, qsizetype> seen;
