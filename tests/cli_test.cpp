@@ -68,6 +68,8 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--bogus", 0, 0, kRefused, "kelvane: Unknown option 'bogus'.\nUsage: "},
         {"7", 0, 0, kRefused, "kelvane: unexpected argument '7'"},
         {"--to 1", 0, 0, kRefused, "kelvane: no message to send"},
+        {"--to --cc 7 1 100", 0, 0, kRefused, "kelvane: --to has no value (DEVICE)"},
+        {"--cc 7 1 1 --syx", 0, 0, kRefused, "kelvane: --syx has no value (FILE)"},
         {"--rate -1 --cc 7 1 1", 0, 0, kRefused, "kelvane: --rate -1: needs whole bytes"},
         {"--rate 99999999999999999999 --to 1 --cc 7 1 1", 0, 0, 0, "WriteShort 1 0 B0 07 01"},
         {"--list --cc 7 1 1", 0, 0, kRefused, "kelvane: --list sends nothing"},

@@ -134,6 +134,34 @@ void AddOptions(QCommandLineParser& parser) {
     parser.addVersionOption();
 }
 
+QString LongName(const char* name) { return QStringLiteral("--") + QString::fromLatin1(name); }
+
+// One of Kelvane's own options ("--to", "--to=3", "-h"), as against a value.
+bool IsOwnOption(const QString& argument) {
+    // QCommandLineParser adds these itself.
+    static const QStringList added = {QStringLiteral("-h"),     QStringLiteral("-?"),
+                                      QStringLiteral("--help"), QStringLiteral("--help-all"),
+                                      QStringLiteral("-v"),     QStringLiteral("--version")};
+    const QString name = argument.section(u'=', 0, 0);
+    return added.contains(argument) ||
+           std::any_of(std::begin(kOptions), std::end(kOptions),
+                       [&name](const Option& option) { return name == LongName(option.name); });
+}
+
+// QCommandLineParser takes whatever follows an option as its value, even another option.
+QString MissingValue(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        for (const auto& [name, help, value] : kOptions) {
+            if (value != nullptr && arguments[i] == LongName(name) &&
+                (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
+                return QStringLiteral("%1 has no value (%2)")
+                    .arg(arguments[i], QLatin1StringView(value));
+            }
+        }
+    }
+    return {};
+}
+
 // Any whole number: Pace counts rates above its fastest as the fastest, so one too long for 64
 // bits is as good as the largest that fits.
 std::optional<std::int64_t> BytesPerSecond(const QString& text) {
@@ -156,6 +184,9 @@ Parsed ParseArguments(const QStringList& arguments) {
     const auto refuse = [&usage](const QString& why) {
         return Parsed{{}, kRefused, {}, QStringLiteral("kelvane: ") + why + u'\n' + usage};
     };
+    if (const QString missing = MissingValue(arguments); !missing.isEmpty()) {
+        return refuse(missing);
+    }
     if (!parser.parse(JoinCcValues(arguments))) {
         return refuse(parser.errorText());
     }
