@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <fstream>
 
 #include "cli/arguments.h"
 #include "cli/run.h"
@@ -79,8 +80,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
             {testing::Input("Keys"), testing::Output("Synth"), testing::Output("Synth B")});
         backend->failingOpens = {failingOpens ? 1 : -1};
         backend->failingWrites = failingWrites;
-        const Parsed parsed =
-            ParseArguments(QStringList{"kelvane"} + QProcess::splitCommand(arguments));
+        QList<QByteArray> given{"kelvane"};
+        for (const QString& argument : QProcess::splitCommand(arguments)) {
+            given << argument.toUtf8();
+        }
+        const Parsed parsed = ParseArguments(given);
         EXPECT_EQ(parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan), status)
             << arguments.toStdString();
         QString said = parsed.err;
@@ -91,6 +95,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     }
     // A shell can pass an empty number, which the window never sends.
     EXPECT_TRUE(ParseArguments({"kelvane", "--cc", "", "1", "1"}).err.contains(number));
+    // A file name that is not UTF-8 opens all the same, and shows as well as it can.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xE9.syx";
+    std::ofstream(latin1.constData()) << "\xF0\xF7";
+    const std::vector<Message> read = ParseArguments({"kelvane", "--syx", latin1}).plan.messages;
+    EXPECT_TRUE(read.size() == 1 && read[0].argument.endsWith(u"/caf\uFFFD.syx"));
     testing::ScopedRecordingBackend none;  // no device, and no MIDI service to blame
     none->serviceProblem = "no sequencer";
     EXPECT_EQ(RunPlan(ParseArguments({"kelvane", "--list"}).plan), kMidiFailed);

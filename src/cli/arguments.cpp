@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <algorithm>
 #include <limits>
 #include <map>
@@ -99,8 +100,8 @@ Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf
     return {Message{argument, std::move(bytes.block)}, {}};
 }
 
-Checked FileOf(const QString& path) {
-    const QString argument = QStringLiteral("--syx ") + path;
+Checked FileOf(const QByteArray& path) {
+    const QString argument = QStringLiteral("--syx ") + QFile::decodeName(path);
     const SyxFile file = ReadSyx(path);
     if (!file.problem.isEmpty()) {
         return {{}, argument + QStringLiteral(": ") + file.problem};
@@ -112,13 +113,21 @@ Checked MessageOf(const QString& option, const QString& value) {
     if (option == u"cc") {
         return ControlChangeOf(value);
     }
-    if (option == u"dec") {
-        return RowOf(option, value, DecimalSysExBytes);
+    return RowOf(option, value, option == u"dec" ? DecimalSysExBytes : HexSysExBytes);
+}
+
+// The --syx values as given: decoding them would lose what is not UTF-8. Every "--syx" here is
+// the option, since a value that is an option is refused.
+QList<QByteArray> SyxPaths(const QList<QByteArray>& given) {
+    QList<QByteArray> paths;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if (given[i] == "--syx" && i + 1 < given.size()) {
+            paths << given[++i];
+        } else if (given[i].startsWith("--syx=")) {
+            paths << given[i].mid(6);
+        }
     }
-    if (option == u"hex") {
-        return RowOf(option, value, HexSysExBytes);
-    }
-    return FileOf(value);
+    return paths;
 }
 
 // The options in the order --help shows them. Each is looked up by its name.
@@ -176,7 +185,11 @@ std::optional<std::int64_t> BytesPerSecond(const QString& text) {
 
 }  // namespace
 
-Parsed ParseArguments(const QStringList& arguments) {
+Parsed ParseArguments(const QList<QByteArray>& given) {
+    QStringList arguments;
+    for (const QByteArray& argument : given) {
+        arguments << QFile::decodeName(argument);
+    }
     QCommandLineParser parser;
     AddOptions(parser);
     const QString usage = parser.helpText().section(u'\n', 0, 0) +
@@ -223,11 +236,14 @@ Parsed ParseArguments(const QStringList& arguments) {
     }
     QStringList refusals;
     std::map<QString, qsizetype> seen;
+    const QList<QByteArray> syxPaths = SyxPaths(given);
     for (const QString& option : parser.optionNames()) {
         if (option != u"cc" && option != u"dec" && option != u"hex" && option != u"syx") {
             continue;
         }
-        Checked checked = MessageOf(option, parser.values(option).at(seen[option]++));
+        const qsizetype index = seen[option]++;
+        Checked checked = option == u"syx" ? FileOf(syxPaths.at(index))
+                                           : MessageOf(option, parser.values(option).at(index));
         if (checked.message) {
             parsed.plan.messages.push_back(std::move(*checked.message));
         } else {
