@@ -217,6 +217,11 @@ private slots:
         QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
         QCOMPARE(h.messages, QStringList{"op\uFFFDn.SYX: the file is not complete SysEx messages: "
                                          "the message starting at byte 1 has no closing F7."});
+        drop("big.syx", "\xF0" + QByteArray(65535, 0x01) + "\xF7");  // too long a row to edit
+        QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
+        QCOMPARE(h.messages.last(),
+                 "big.syx: the file has 65537 bytes, and the window takes up to "
+                 "65536; kelvane --syx FILE sends it.");
     }
 
     void editMenuActsOnTheFocusedField() {
