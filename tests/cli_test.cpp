@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <fstream>
 
 #include "cli/arguments.h"
 #include "cli/run.h"
@@ -49,7 +50,10 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "F7; Sleep 1; WriteShort 1 0 B0 07 01; Sleep 1368; Close 1"},
         {"--to SYNTH --syx " + slow, 0, 0, 0, "OpenOutput 1 10000 1"},  // a whole name wins
         {"--to syn --cc 7 1 1", 0, 0, kRefused, ""},
+        {"--to #0 --cc 7 1 1", 0, 0, kRefused, ""},  // no output, by number or by name
+        {"--to kEY --cc 7 1 1", 0, 0, kRefused, ""},
         {"--to 9 --cc 7 1 1", 0, 0, kMidiFailed, ""},
+        {"--to piano --cc 7 1 1", 0, 0, kMidiFailed, ""},
         {"--to 1 --cc 7 1 1", 1, 0, kMidiFailed, "OpenOutput 1 10000 0"},
         {"--to 1 --cc 7 1 1 --cc 7 1 2", 0, 1, kMidiFailed,
          "OpenOutput 1 10000 0; WriteShort 1 0 B0 07 01; Close 1"},
@@ -69,6 +73,10 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--bogus", 0, 0, kRefused, "kelvane: Unknown option 'bogus'.\nUsage: "},
         {"7", 0, 0, kRefused, "kelvane: unexpected argument '7'"},
         {"--to 1", 0, 0, kRefused, "kelvane: no message to send"},
+        {"--to --cc 7 1 100", 0, 0, kRefused, "kelvane: --to has no value (DEVICE)"},
+        {"--cc 7 1 1 --syx", 0, 0, kRefused, "kelvane: --syx has no value (FILE)"},
+        {"--rate -1 --cc 7 1 1", 0, 0, kRefused, "kelvane: --rate -1: needs whole bytes"},
+        {"--rate 99999999999999999999 --to 1 --cc 7 1 1", 0, 0, 0, "WriteShort 1 0 B0 07 01"},
         {"--list --cc 7 1 1", 0, 0, kRefused, "kelvane: --list sends nothing"},
     };
     for (const auto& [arguments, failingOpens, failingWrites, status, result] : cases) {
@@ -76,8 +84,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
             {testing::Input("Keys"), testing::Output("Synth"), testing::Output("Synth B")});
         backend->failingOpens = {failingOpens ? 1 : -1};
         backend->failingWrites = failingWrites;
-        const Parsed parsed =
-            ParseArguments(QStringList{"kelvane"} + QProcess::splitCommand(arguments));
+        QList<QByteArray> given{"kelvane"};
+        for (const QString& argument : QProcess::splitCommand(arguments)) {
+            given << argument.toUtf8();
+        }
+        const Parsed parsed = ParseArguments(given);
         EXPECT_EQ(parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan), status)
             << arguments.toStdString();
         QString said = parsed.err;
@@ -88,6 +99,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     }
     // A shell can pass an empty number, which the window never sends.
     EXPECT_TRUE(ParseArguments({"kelvane", "--cc", "", "1", "1"}).err.contains(number));
+    // A file name that is not UTF-8 opens all the same, and shows as well as it can.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xE9.syx";
+    std::ofstream(latin1.constData()) << "\xF0\xF7";
+    const std::vector<Message> read = ParseArguments({"kelvane", "--syx", latin1}).plan.messages;
+    EXPECT_TRUE(read.size() == 1 && read[0].argument.endsWith(u"/caf\uFFFD.syx"));
     testing::ScopedRecordingBackend none;  // no device, and no MIDI service to blame
     none->serviceProblem = "no sequencer";
     EXPECT_EQ(RunPlan(ParseArguments({"kelvane", "--list"}).plan), kMidiFailed);

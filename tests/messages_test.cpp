@@ -63,11 +63,12 @@ TEST(SyxFile, ReadsAPipeToItsEndAndRefusesWhatIsTooLarge) {
         QFile out(pipe);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(message) == message.size());
     });
-    EXPECT_EQ(ReadSyx(pipe).bytes, message);
+    EXPECT_EQ(ReadSyx(QFile::encodeName(pipe)).bytes, message);
     writer.join();
     QFile large(dir.filePath("large.syx"));
     ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize((16 << 20) + 1));
-    EXPECT_EQ(ReadSyx(large.fileName()).problem, QStringLiteral("the file is larger than 16 MiB"));
+    EXPECT_EQ(ReadSyx(QFile::encodeName(large.fileName())).problem,
+              QStringLiteral("the file is larger than 16 MiB"));
     EXPECT_EQ(SendProgressText({.sentBytes = 4096, .totalBytes = 8192, .msLeft = 1001}),
               QStringLiteral("4096 of 8192 bytes sent, about 2 s left"));  // rounded up
 }

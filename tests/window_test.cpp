@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
 #include <memory>
 
 #include "app/app.h"
@@ -203,12 +204,12 @@ private slots:
     void droppedSyxFileFillsTheHexField() {
         Harness h({Output("A")});
         const QTemporaryDir dir;
+        // name: bytes, as the file system has them.
         const auto drop = [&h, &dir](const char* name, const QByteArray& bytes) {
-            QFile file(dir.filePath(QString::fromLatin1(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                    file.flush());
+            const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+            std::ofstream(path.constData()) << bytes.toStdString();
             QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(file.fileName())});
+            mime.setUrls({QUrl::fromEncoded("file://" + path.toPercentEncoding("/"))});
             QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QDropEvent dropped({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             const QString before = h.w().SysExFieldHex().text();  // passing over reads nothing
@@ -219,10 +220,15 @@ private slots:
         drop("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
         QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
         QVERIFY(h.w().SendSysExHex().isDefault());
-        drop("open.SYX", QByteArray("\xF0\x41"));
+        drop("op\xE9n.SYX", QByteArray("\xF0\x41"));  // a name that is not UTF-8
         QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
-        QCOMPARE(h.messages, QStringList{"open.SYX: the file is not complete SysEx messages: the "
-                                         "message starting at byte 1 has no closing F7."});
+        QCOMPARE(h.messages, QStringList{"op\uFFFDn.SYX: the file is not complete SysEx messages: "
+                                         "the message starting at byte 1 has no closing F7."});
+        drop("big.syx", "\xF0" + QByteArray(65535, 0x01) + "\xF7");  // too long a row to edit
+        QCOMPARE(h.w().SysExFieldHex().text(), QStringLiteral("F0 41 10 F7 F0 F7"));
+        QCOMPARE(h.messages.last(),
+                 "big.syx: the file has 65537 bytes, and the window takes up to "
+                 "65536; kelvane --syx FILE sends it.");
     }
 
     void editMenuActsOnTheFocusedField() {

@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <algorithm>
+#include <limits>
 #include <map>
 
 #include "messages/send.h"
@@ -14,6 +17,29 @@ namespace {
 // --cc takes three values, which QCommandLineParser cannot: they travel as one, joined by a
 // character no shell argument carries.
 constexpr QChar kJoin = u'\u001F';
+
+struct Option {
+    const char* name;
+    const char* help;
+    const char* value;  // none for a switch
+};
+
+// Kelvane's options but help and version, which QCommandLineParser adds itself.
+constexpr Option kOptions[] = {
+    {"list", "List the MIDI devices as the window does.", nullptr},
+    {"to",
+     "The output: its number as --list shows it, or its name or a part of it (by default the "
+     "output the window selects at start).",
+     "DEVICE"},
+    {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.", "NUMBER CHANNEL VALUE"},
+    {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
+    {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
+    {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
+    {"rate",
+     "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so that "
+     "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
+     "BYTES_PER_SECOND"},
+};
 
 QString CcArgument(const QString& joined) {
     return QStringLiteral("--cc ") + QString(joined).replace(kJoin, u' ');
@@ -74,8 +100,8 @@ Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf
     return {Message{argument, std::move(bytes.block)}, {}};
 }
 
-Checked FileOf(const QString& path) {
-    const QString argument = QStringLiteral("--syx ") + path;
+Checked FileOf(const QByteArray& path) {
+    const QString argument = QStringLiteral("--syx ") + QFile::decodeName(path);
     const SyxFile file = ReadSyx(path);
     if (!file.problem.isEmpty()) {
         return {{}, argument + QStringLiteral(": ") + file.problem};
@@ -87,13 +113,21 @@ Checked MessageOf(const QString& option, const QString& value) {
     if (option == u"cc") {
         return ControlChangeOf(value);
     }
-    if (option == u"dec") {
-        return RowOf(option, value, DecimalSysExBytes);
+    return RowOf(option, value, option == u"dec" ? DecimalSysExBytes : HexSysExBytes);
+}
+
+// The --syx values as given: decoding them would lose what is not UTF-8. Every "--syx" here is
+// the option, since a value that is an option is refused.
+QList<QByteArray> SyxPaths(const QList<QByteArray>& given) {
+    QList<QByteArray> paths;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if (given[i] == "--syx" && i + 1 < given.size()) {
+            paths << given[++i];
+        } else if (given[i].startsWith("--syx=")) {
+            paths << given[i].mid(6);
+        }
     }
-    if (option == u"hex") {
-        return RowOf(option, value, HexSysExBytes);
-    }
-    return FileOf(value);
+    return paths;
 }
 
 // The options in the order --help shows them. Each is looked up by its name.
@@ -101,27 +135,7 @@ void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
         "when one of them is wrong. Without arguments, Kelvane opens its window."));
-    const struct {
-        const char* name;
-        const char* help;
-        const char* value;  // none for a switch
-    } options[] = {
-        {"list", "List the MIDI devices as the window does.", nullptr},
-        {"to",
-         "The output: its number as --list shows it, or its name or a part of it (by default the "
-         "output the window selects at start).",
-         "DEVICE"},
-        {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.",
-         "NUMBER CHANNEL VALUE"},
-        {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
-        {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
-        {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
-        {"rate",
-         "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so "
-         "that slow ports lose nothing); 0 sends at once.",
-         "BYTES_PER_SECOND"},
-    };
-    for (const auto& [name, help, value] : options) {
+    for (const auto& [name, help, value] : kOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                             QString::fromLatin1(value)));
     }
@@ -129,9 +143,53 @@ void AddOptions(QCommandLineParser& parser) {
     parser.addVersionOption();
 }
 
+QString LongName(const char* name) { return QStringLiteral("--") + QString::fromLatin1(name); }
+
+// One of Kelvane's own options ("--to", "--to=3", "-h"), as against a value.
+bool IsOwnOption(const QString& argument) {
+    // QCommandLineParser adds these itself.
+    static const QStringList added = {QStringLiteral("-h"),     QStringLiteral("-?"),
+                                      QStringLiteral("--help"), QStringLiteral("--help-all"),
+                                      QStringLiteral("-v"),     QStringLiteral("--version")};
+    const QString name = argument.section(u'=', 0, 0);
+    return added.contains(argument) ||
+           std::any_of(std::begin(kOptions), std::end(kOptions),
+                       [&name](const Option& option) { return name == LongName(option.name); });
+}
+
+// QCommandLineParser takes whatever follows an option as its value, even another option.
+QString MissingValue(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        for (const auto& [name, help, value] : kOptions) {
+            if (value != nullptr && arguments[i] == LongName(name) &&
+                (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
+                return QStringLiteral("%1 has no value (%2)")
+                    .arg(arguments[i], QLatin1StringView(value));
+            }
+        }
+    }
+    return {};
+}
+
+// Any whole number: Pace counts rates above its fastest as the fastest, so one too long for 64
+// bits is as good as the largest that fits.
+std::optional<std::int64_t> BytesPerSecond(const QString& text) {
+    if (text.isEmpty() ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return {};
+    }
+    bool fits = false;
+    const qlonglong value = text.toLongLong(&fits);
+    return fits ? value : std::numeric_limits<std::int64_t>::max();
+}
+
 }  // namespace
 
-Parsed ParseArguments(const QStringList& arguments) {
+Parsed ParseArguments(const QList<QByteArray>& given) {
+    QStringList arguments;
+    for (const QByteArray& argument : given) {
+        arguments << QFile::decodeName(argument);
+    }
     QCommandLineParser parser;
     AddOptions(parser);
     const QString usage = parser.helpText().section(u'\n', 0, 0) +
@@ -139,6 +197,9 @@ Parsed ParseArguments(const QStringList& arguments) {
     const auto refuse = [&usage](const QString& why) {
         return Parsed{{}, kRefused, {}, QStringLiteral("kelvane: ") + why + u'\n' + usage};
     };
+    if (const QString missing = MissingValue(arguments); !missing.isEmpty()) {
+        return refuse(missing);
+    }
     if (!parser.parse(JoinCcValues(arguments))) {
         return refuse(parser.errorText());
     }
@@ -167,21 +228,22 @@ Parsed ParseArguments(const QStringList& arguments) {
         parsed.plan.to = to.constFirst();
     }
     if (const QStringList rate = parser.values(QStringLiteral("rate")); !rate.isEmpty()) {
-        bool isNumber = false;
-        const qlonglong bytesPerSecond = rate.constFirst().toLongLong(&isNumber);
-        if (!isNumber || bytesPerSecond < 0) {
+        parsed.plan.bytesPerSecond = BytesPerSecond(rate.constFirst());
+        if (!parsed.plan.bytesPerSecond) {
             return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
                               .arg(rate.constFirst()));
         }
-        parsed.plan.bytesPerSecond = bytesPerSecond;
     }
     QStringList refusals;
     std::map<QString, qsizetype> seen;
+    const QList<QByteArray> syxPaths = SyxPaths(given);
     for (const QString& option : parser.optionNames()) {
         if (option != u"cc" && option != u"dec" && option != u"hex" && option != u"syx") {
             continue;
         }
-        Checked checked = MessageOf(option, parser.values(option).at(seen[option]++));
+        const qsizetype index = seen[option]++;
+        Checked checked = option == u"syx" ? FileOf(syxPaths.at(index))
+                                           : MessageOf(option, parser.values(option).at(index));
         if (checked.message) {
             parsed.plan.messages.push_back(std::move(*checked.message));
         } else {

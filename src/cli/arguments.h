@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -38,7 +39,8 @@ struct Parsed {
     QString err;
 };
 
-// arguments as the process got them, the program first.
-Parsed ParseArguments(const QStringList& arguments);
+// arguments as the process got them, the program first: bytes, since a file name may be in any
+// encoding.
+Parsed ParseArguments(const QList<QByteArray>& arguments);
 
 }  // namespace kelvane::cli

@@ -11,6 +11,15 @@ namespace {
 
 OutputChoice Refused(int status, const QString& problem) { return {-1, status, problem}; }
 
+// One line for each device, each after a line break.
+QString Rows(std::span<const midi::MidiDeviceInfo> devices, const std::vector<std::int64_t>& ids) {
+    QString rows;
+    for (const std::int64_t id : ids) {
+        rows += u'\n' + midi::DeviceRowText(id, devices[static_cast<std::size_t>(id)]);
+    }
+    return rows;
+}
+
 OutputChoice ByNumber(std::span<const midi::MidiDeviceInfo> devices, const QString& to,
                       const QString& digits) {
     bool fits = false;
@@ -19,36 +28,45 @@ OutputChoice ByNumber(std::span<const midi::MidiDeviceInfo> devices, const QStri
         return Refused(kMidiFailed,
                        QStringLiteral("--to %1: there is no MIDI device #%2").arg(to, digits));
     }
-    const midi::MidiDeviceInfo& device = devices[static_cast<std::size_t>(id)];
-    if (!device.HasOutput) {
-        return Refused(kRefused, QStringLiteral("--to %1: %2 is not an output")
-                                     .arg(to, midi::DeviceRowText(id, device)));
+    if (!devices[static_cast<std::size_t>(id)].HasOutput) {
+        return Refused(kRefused,
+                       QStringLiteral("--to %1 is not an output:").arg(to) + Rows(devices, {id}));
     }
     return {id, kSent, {}};
 }
 
-OutputChoice ByName(std::span<const midi::MidiDeviceInfo> devices, const QString& to) {
+// The devices with or without an output whose names contain to; whole names win over parts.
+std::vector<std::int64_t> Named(std::span<const midi::MidiDeviceInfo> devices, const QString& to,
+                                bool withOutput) {
     std::vector<std::int64_t> whole;
     std::vector<std::int64_t> parts;
     for (std::size_t id = 0; id < devices.size(); ++id) {
         const QString name = QString::fromUtf8(devices[id].Name);
-        if (!devices[id].HasOutput || !name.contains(to, Qt::CaseInsensitive)) {
+        if (devices[id].HasOutput != withOutput || !name.contains(to, Qt::CaseInsensitive)) {
             continue;
         }
         (name.compare(to, Qt::CaseInsensitive) == 0 ? whole : parts)
             .push_back(static_cast<std::int64_t>(id));
     }
-    const std::vector<std::int64_t>& matches = whole.empty() ? parts : whole;
+    return whole.empty() ? parts : whole;
+}
+
+// Outputs first; a name that only devices without an output carry is the same mistake as their
+// number.
+OutputChoice ByName(std::span<const midi::MidiDeviceInfo> devices, const QString& to) {
+    const std::vector<std::int64_t> matches = Named(devices, to, true);
     if (matches.empty()) {
-        return Refused(kMidiFailed, QStringLiteral("--to %1: no MIDI output is named so").arg(to));
-    }
-    if (matches.size() > 1) {
-        QString rows;
-        for (const std::int64_t id : matches) {
-            rows += u'\n' + midi::DeviceRowText(id, devices[static_cast<std::size_t>(id)]);
+        const std::vector<std::int64_t> others = Named(devices, to, false);
+        if (others.empty()) {
+            return Refused(kMidiFailed,
+                           QStringLiteral("--to %1: no MIDI output is named so").arg(to));
         }
         return Refused(kRefused,
-                       QStringLiteral("--to %1 names more than one output:").arg(to) + rows);
+                       QStringLiteral("--to %1 is not an output:").arg(to) + Rows(devices, others));
+    }
+    if (matches.size() > 1) {
+        return Refused(kRefused, QStringLiteral("--to %1 names more than one output:").arg(to) +
+                                     Rows(devices, matches));
     }
     return {matches.front(), kSent, {}};
 }

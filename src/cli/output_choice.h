@@ -9,8 +9,8 @@
 
 namespace kelvane::cli {
 
-// The output to send to, or why there is none: status kRefused for a --to that names a row
-// without output or several outputs, kMidiFailed when no such output exists.
+// The output to send to, or why there is none: status kRefused for a --to that names only rows
+// without output, or several outputs; kMidiFailed when it names no device at all.
 struct OutputChoice {
     std::int64_t deviceId = -1;
     int status = 0;
@@ -18,8 +18,8 @@ struct OutputChoice {
 };
 
 // devices: every device, in ID order. to: a device number as the list shows it ("3" or "#3"), or
-// a name or part of one, case insensitive, where a whole name wins over parts; none: the row the
-// window selects at start.
+// a name or part of one, case insensitive, where outputs match first and a whole name wins over
+// parts; none: the row the window selects at start.
 OutputChoice ChooseOutput(std::span<const midi::MidiDeviceInfo> devices,
                           const std::optional<QString>& to);
 

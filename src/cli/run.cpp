@@ -111,7 +111,7 @@ int RunCommandLine(int argc, char** argv) {
                                                 .arg(KELVANE_VERSION_MAJOR)
                                                 .arg(KELVANE_VERSION_MINOR)
                                                 .arg(KELVANE_VERSION_PATCH));
-    const Parsed parsed = ParseArguments(QCoreApplication::arguments());
+    const Parsed parsed = ParseArguments(QList<QByteArray>(argv, argv + argc));
     Print(stdout, parsed.out);
     Print(stderr, parsed.err);
     return parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan);

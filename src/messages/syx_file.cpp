@@ -1,7 +1,11 @@
 #include "messages/syx_file.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "midi/sysex_check.h"
 
@@ -24,24 +28,29 @@ QByteArray ReadUpTo(QFile& file, qsizetype limit) {
 
 }  // namespace
 
-SyxFile ReadSyx(const QString& path) {
+SyxFile ReadSyx(const QByteArray& path) {
     QFile file;
-    const auto unreadable = [&file] {
-        return SyxFile{{}, QStringLiteral("the file cannot be read: ") + file.errorString()};
+    const auto unreadable = [](const QString& why) {
+        return SyxFile{{}, QStringLiteral("the file cannot be read: ") + why};
     };
     const SyxFile tooLarge{
         {}, QStringLiteral("the file is larger than %1 MiB").arg(kMaxSyxBytes >> 20)};
-    const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
-                                     : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        return unreadable();
+    // By the name's bytes: QFile's name is text, which a name that is not UTF-8 does not survive.
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return unreadable(qt_error_string(errno));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly,
+                   standardInput ? QFileDevice::DontCloseHandle : QFileDevice::AutoCloseHandle)) {
+        return unreadable(file.errorString());
     }
     if (!file.isSequential() && file.size() > kMaxSyxBytes) {
         return tooLarge;
     }
     QByteArray bytes = file.isSequential() ? ReadUpTo(file, kMaxSyxBytes) : file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return unreadable();
+        return unreadable(file.errorString());
     }
     if (bytes.size() > kMaxSyxBytes) {
         return tooLarge;

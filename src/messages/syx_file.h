@@ -9,12 +9,13 @@ namespace kelvane {
 inline constexpr qsizetype kMaxSyxBytes = qsizetype{16} << 20;
 
 // The bytes of a .syx file, read whole, or why they cannot be sent (a clause: "the file is
-// empty"): a file must hold one or more complete SysEx messages. The path "-" reads standard input.
+// empty"): a file must hold one or more complete SysEx messages. The path is the file's name as
+// the system has it, byte for byte, whatever its encoding; "-" reads standard input.
 struct SyxFile {
     QByteArray bytes;
     QString problem;
 };
 
-SyxFile ReadSyx(const QString& path);
+SyxFile ReadSyx(const QByteArray& path);
 
 }  // namespace kelvane

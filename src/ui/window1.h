@@ -81,8 +81,10 @@ public:
     void SendSysExHex_Action(QPushButton& control);
 
     // A .syx file dropped anywhere on the window: its bytes go into SysExFieldHex as two-digit
-    // hex values, or the reason it is no SysEx goes into a message box and nothing changes.
-    void DropObject(const QString& path);
+    // hex values, or the reason it is no SysEx, or too large to show, goes into a message box and
+    // nothing changes.
+    // path: the file's name as the system has it, byte for byte.
+    void DropObject(const QByteArray& path);
 
     std::int64_t GetVelocity() const;
     void SendCCdata();
