@@ -216,6 +216,7 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
          100 + (5100 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(1, 4104)}, 2900, (4104 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(1, 1 << 20)}, 2900, ((1 << 20) - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(256, 256)}, 0, 0},
     };
     for (const auto& [sends, rate, expectedMs] : cases) {
