@@ -103,7 +103,7 @@ TEST_F(PortLayer, ClosingLeavesScheduledOutputTimeToLeave) {
             WriteCc(other, 0xB0, 7, 127);
             backend->nowMs += elapsed;
         }
-        EXPECT_EQ(PortContext::Instance().MsUntilDrained(), left);
+        EXPECT_EQ(MidiLibrary::MsUntilOutputLeft(), left);
         EXPECT_EQ(backend->calls.size(), left > 0 ? 1u : 2u) << latency << " " << elapsed;
         backend->nowMs += left;
         PortContext::Instance().CloseDue();
@@ -128,7 +128,7 @@ TEST_F(PortLayer, ReopeningNeverWaitsYetDropsNothingScheduled) {
     backend->nowMs += 1;
     PortContext::Instance().CloseDue();
     WriteCc(stream, 0xB0, 7, 127);
-    EXPECT_EQ(PortContext::Instance().MsUntilDrained(), 125);
+    EXPECT_EQ(MidiLibrary::MsUntilOutputLeft(), 125);
     MidiLibrary::ReInitialize();  // a rescan does wait
     MidiLibrary::ReInitialize();  // and forgets what it closed
     EXPECT_THAT(

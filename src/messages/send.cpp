@@ -2,6 +2,7 @@
 
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
+#include "midi/midi_library.h"
 #include "midi/output_settings.h"
 
 namespace kelvane {

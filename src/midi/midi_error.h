@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 namespace kelvane::midi {
 
 // PortMidi's own error numbers (checked against portmidi.h where the backend is built), so that
@@ -17,8 +15,5 @@ inline constexpr int kBadData = -9994;
 inline constexpr int kInternalError = -9993;
 // Ours: the device has left the MIDI service since the devices were last listed.
 inline constexpr int kDeviceGone = -9000;
-
-// PortMidi's own text for error, and for a host error the host's text after it.
-QString ErrorText(int error);
 
 }  // namespace kelvane::midi

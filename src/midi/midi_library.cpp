@@ -1,5 +1,9 @@
 #include "midi/midi_library.h"
 
+#include <algorithm>
+
+#include "midi/midi_error.h"
+#include "midi/midi_stream.h"
 #include "midi/port_context.h"
 
 namespace kelvane::midi {
@@ -21,7 +25,16 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
                           record->hasInput, record->hasOutput};
 }
 
-int MidiLibrary::ReInitialize() { return PortContext::Instance().ReInitialize(); }
+int MidiLibrary::ReInitialize() {
+    PortContext& context = PortContext::Instance();
+    context.Ready();
+    for (MidiStream* stream : context.Streams()) {
+        stream->Close();
+    }
+    context.CloseHeld();
+    const int error = context.Restart();
+    return error == kNoError && !context.ServiceProblem().empty() ? kHostError : error;
+}
 
 QString MidiLibrary::ServiceProblem() {
     const std::string& problem = PortContext::Instance().ServiceProblem();
@@ -30,7 +43,16 @@ QString MidiLibrary::ServiceProblem() {
                : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
 }
 
-std::int64_t MidiLibrary::MsUntilOutputLeft() { return PortContext::Instance().MsUntilDrained(); }
+std::int64_t MidiLibrary::MsUntilOutputLeft() {
+    PortContext& context = PortContext::Instance();
+    std::int64_t last = context.HeldDueMs();
+    for (const MidiStream* stream : context.Streams()) {
+        if (stream->IsOpen()) {
+            last = std::max(last, stream->DrainedAtMs());
+        }
+    }
+    return std::max<std::int64_t>(last - context.Ready().NowMs(), 0);
+}
 
 std::int64_t MidiLibrary::NowMs() { return PortContext::Instance().Ready().NowMs(); }
 
@@ -38,6 +60,13 @@ void MidiLibrary::SleepMs(std::int64_t ms) {
     if (ms > 0) {
         PortContext::Instance().Ready().SleepMs(ms);
     }
+}
+
+QString ErrorText(int error) {
+    if (error == kDeviceGone) {
+        return QStringLiteral("The device is gone; Search MIDI lists the devices anew.");
+    }
+    return QString::fromStdString(PortContext::Instance().Ready().ErrorText(error));
 }
 
 }  // namespace kelvane::midi

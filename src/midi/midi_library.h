@@ -36,4 +36,8 @@ public:
     static void SleepMs(std::int64_t ms);
 };
 
+// PortMidi's own text for error, and for a host error the host's text after it; ours for
+// kDeviceGone.
+QString ErrorText(int error);
+
 }  // namespace kelvane::midi

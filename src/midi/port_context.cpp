@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "midi/midi_error.h"
-#include "midi/midi_stream.h"
 #include "midi/portmidi_backend.h"
 
 namespace kelvane::midi {
@@ -16,11 +14,11 @@ PortContext& PortContext::Instance() {
     return context;
 }
 
-PortContext::~PortContext() { CloseStreamsAndTerminate(); }
+PortContext::~PortContext() { Terminate(); }
 
 void PortContext::UseBackend(std::unique_ptr<Backend> backend) {
     PortContext& context = Instance();
-    context.CloseStreamsAndTerminate();
+    context.Terminate();
     context.backend_ = std::move(backend);
 }
 
@@ -29,25 +27,20 @@ Backend& PortContext::Ready() {
         backend_ = std::make_unique<PortMidiBackend>();
     }
     if (!initialized_) {
-        Initialize();
+        backend_->Initialize();
+        initialized_ = true;
+        serviceProblem_.reset();
     }
     return *backend_;
 }
 
-int PortContext::Initialize() {
-    const int error = backend_->Initialize();
+int PortContext::Restart() {
+    const int terminated = Ready().Terminate();
+    initialized_ = false;
+    const int initialized = backend_->Initialize();
     initialized_ = true;
     serviceProblem_.reset();
-    return error;
-}
-
-int PortContext::ReInitialize() {
-    Backend& backend = Ready();
-    CloseAllWaiting();
-    const int terminated = backend.Terminate();
-    const int initialized = Initialize();
-    const int error = terminated != kNoError ? terminated : initialized;
-    return error == kNoError && !ServiceProblem().empty() ? kHostError : error;
+    return terminated != 0 ? terminated : initialized;
 }
 
 const std::string& PortContext::ServiceProblem() {
@@ -93,24 +86,31 @@ void PortContext::CloseDue() {
     });
     // A timer may fire a little early: look again for what is not due yet.
     if (!closing_.empty()) {
-        const auto next =
-            std::min_element(closing_.begin(), closing_.end(),
-                             [](const Held& a, const Held& b) { return a.dueMs < b.dueMs; });
-        ScheduleCloseDue(next->dueMs - now);
+        ScheduleCloseDue(HeldDueMs() - now);
     }
 }
 
-std::int64_t PortContext::MsUntilDrained() {
+void PortContext::CloseHeld() {
+    if (closing_.empty()) {
+        return;
+    }
+    Backend& backend = Ready();
+    const std::int64_t wait = HeldDueMs() - backend.NowMs();
+    if (wait > 0) {
+        backend.SleepMs(wait);
+    }
+    for (const Held& one : closing_) {
+        backend.Close(one.handle);
+    }
+    closing_.clear();
+}
+
+std::int64_t PortContext::HeldDueMs() const {
     std::int64_t last = 0;
     for (const Held& one : closing_) {
         last = std::max(last, one.dueMs);
     }
-    for (const MidiStream* stream : streams_) {
-        if (stream->IsOpen()) {
-            last = std::max(last, stream->DrainedAtMs());
-        }
-    }
-    return std::max<std::int64_t>(last - Ready().NowMs(), 0);
+    return last;
 }
 
 void PortContext::ScheduleCloseDue(std::int64_t inMs) {
@@ -122,27 +122,9 @@ void PortContext::ScheduleCloseDue(std::int64_t inMs) {
     }
 }
 
-void PortContext::CloseAllWaiting() {
-    for (MidiStream* stream : streams_) {
-        stream->Close();
-    }
-    if (closing_.empty()) {
-        return;
-    }
-    Backend& backend = Ready();
-    const std::int64_t wait = MsUntilDrained();
-    if (wait > 0) {
-        backend.SleepMs(wait);
-    }
-    for (const Held& one : closing_) {
-        backend.Close(one.handle);
-    }
-    closing_.clear();
-}
-
-void PortContext::CloseStreamsAndTerminate() {
+void PortContext::Terminate() {
     if (backend_ && initialized_) {
-        CloseAllWaiting();
+        CloseHeld();
         backend_->Terminate();
     }
     initialized_ = false;

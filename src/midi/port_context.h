@@ -13,14 +13,14 @@ namespace kelvane::midi {
 class MidiStream;
 
 // The process-wide PortMidi context: PortMidi itself is global, so is this. It initialises the
-// backend on first use and knows every live stream, because terminating PortMidi leaves their
-// handles dangling.
+// backend on first use, keeps the handles whose output is still leaving, and knows every live
+// stream, for what has to reach all of them (MidiLibrary) without it reaching back.
 class PortContext {
 public:
     static PortContext& Instance();
 
-    // Puts another backend in place of the real PortMidi (tests). Closes every live stream and
-    // terminates the old backend first.
+    // Puts another backend in place of the real PortMidi (tests), once no stream is open. The old
+    // one's held handles are closed once their output has left, and it is terminated.
     static void UseBackend(std::unique_ptr<Backend> backend);
 
     PortContext(const PortContext&) = delete;
@@ -28,15 +28,14 @@ public:
 
     // The backend, initialised.
     Backend& Ready();
-
-    // Closes every live stream once its pending output has left, then terminates and
-    // initialises PortMidi again. Returns 0 or the first PortMidi error; kHostError when the MIDI
-    // service cannot be reached, which PortMidi itself reports as success.
-    int ReInitialize();
+    // Terminates PortMidi and initialises it again, once no stream or handle is open. Returns 0
+    // or the first PortMidi error.
+    int Restart();
 
     // Why the MIDI service could not be reached at the last initialisation; empty when it could.
     // Found out when first asked, since that opens the sequencer once more.
     const std::string& ServiceProblem();
+
     // A handle whose output is still scheduled, and what it was opened with.
     struct Held {
         StreamHandle handle;
@@ -53,20 +52,20 @@ public:
     std::optional<Held> TakeBack(std::int64_t device);
     // Closes the handles whose output has left.
     void CloseDue();
-    // Milliseconds until every stream and handle has no output left to wait for.
-    std::int64_t MsUntilDrained();
+    // Closes every held handle, waiting for its output first.
+    void CloseHeld();
+    // When the output of every held handle has left; 0 for none.
+    std::int64_t HeldDueMs() const;
 
     void Register(MidiStream& stream);
     void Unregister(MidiStream& stream);
+    const std::vector<MidiStream*>& Streams() const { return streams_; }
 
 private:
     PortContext() = default;
     ~PortContext();
 
-    int Initialize();
-    void CloseStreamsAndTerminate();
-    // Closes every stream and held handle, waiting for their output first.
-    void CloseAllWaiting();
+    void Terminate();
     void ScheduleCloseDue(std::int64_t inMs);
 
     std::unique_ptr<Backend> backend_;
