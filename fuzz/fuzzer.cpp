@@ -39,7 +39,7 @@ void Numbers(Input data) {
 // A row that may be sent gives whole SysEx messages, one byte per token between the spaces at
 // its ends, each what expected reads in its token; any other row gives no bytes and a reason.
 void CheckSent(const SysExRowBytes& sent, const QString& row, int (*expected)(const QString&)) {
-    const std::span<const std::uint8_t> bytes = sent.block.Bytes();
+    const std::span<const std::uint8_t> bytes = sent.messages.Bytes();
     const auto value = [](QChar c) { return c != u' '; };
     const auto begin = std::find_if(row.begin(), row.end(), value);
     const auto end = std::find_if(row.rbegin(), row.rend(), value).base();
@@ -87,17 +87,21 @@ void ControlChanges(Input data) {
 }
 
 // The check hands on whole SysEx messages (F0, data bytes 00-7F, F7) that make up the block
-// exactly, or none at all with the reason.
+// exactly, or none at all with the reason; the block it keeps holds the same messages.
 void SysExBlock(Input data) {
     const midi::SysExCheck check = midi::CheckSysEx(data);
+    const midi::CheckedSysEx kept = midi::CheckSysExBlock(MemoryBlock({data.begin(), data.end()}));
     std::vector<std::uint8_t> joined;
-    for (const std::span<const std::uint8_t> message : check.messages) {
+    CHECK(kept.problem == check.problem && kept.messages.Count() == check.messages.size());
+    for (std::size_t i = 0; i < check.messages.size(); ++i) {
+        const std::span<const std::uint8_t> message = check.messages[i];
         CHECK(message.size() >= 2 && message.front() == 0xF0 && message.back() == 0xF7);
         CHECK(std::all_of(message.begin() + 1, message.end() - 1, [](int b) { return b < 0x80; }));
+        CHECK(std::ranges::equal(kept.messages.Message(i), message));
         joined.insert(joined.end(), message.begin(), message.end());
     }
     CHECK(check.problem.isEmpty() ? std::ranges::equal(joined, data) && !data.empty()
-                                  : check.messages.empty());
+                                  : check.messages.empty() && kept.messages.Bytes().empty());
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
     for (const auto& [bytesOf, row, result] : cases) {
         const SysExRowBytes sent = bytesOf(QString::fromLatin1(row));
         const std::string shown =
-            sent.problem.isEmpty() ? HexBytes(sent.block.Bytes()) : sent.problem.toStdString();
+            sent.problem.isEmpty() ? HexBytes(sent.messages.Bytes()) : sent.problem.toStdString();
         EXPECT_EQ(shown, result) << row;
     }
 }
@@ -63,7 +63,9 @@ TEST(SyxFile, ReadsAPipeToItsEndAndRefusesWhatIsTooLarge) {
         QFile out(pipe);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(message) == message.size());
     });
-    EXPECT_EQ(ReadSyx(QFile::encodeName(pipe)).bytes, message);
+    EXPECT_EQ(HexBytes(ReadSyx(QFile::encodeName(pipe)).messages.Bytes()),
+              HexBytes({reinterpret_cast<const std::uint8_t*>(message.data()),
+                        std::size_t(message.size())}));
     writer.join();
     QFile large(dir.filePath("large.syx"));
     ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize((16 << 20) + 1));

@@ -37,6 +37,9 @@ Bytes Messages(std::size_t count, std::size_t size) {
     return block;
 }
 
+// The messages of a block, as a row or file check hands them on: none when it is no SysEx.
+SysExBlock Checked(const Bytes& block) { return CheckSysExBlock(MemoryBlock(block)).messages; }
+
 int WriteCc(MidiStream& stream, std::int64_t status, std::int64_t data1, std::int64_t data2) {
     MidiEvent event;
     event.Set(status, data1, data2);
@@ -226,7 +229,7 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         Port port;
         std::string expected;
         for (const Bytes& block : sends) {
-            PacedSysEx send(stream, block);
+            PacedSysEx send(stream, Checked(block));
             for (;;) {
                 backend->calls.clear();
                 const SendProgress progress = send.Step();
@@ -288,7 +291,7 @@ TEST_F(PortLayer, WhatFollowsALongMessageLeavesAfterIt) {
 }
 
 TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
-    PacedSysEx send(stream, Messages(64, 256));
+    PacedSysEx send(stream, Checked(Messages(64, 256)));
     const SendProgress first = send.Step();
     EXPECT_EQ(first.sentBytes, 15 * 256);
     EXPECT_NEAR(first.msLeft, 16384 * 1000 / 2900, 5);
@@ -304,7 +307,7 @@ TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
     // A message going out piece by piece is finished first.
     backend->calls.clear();
     {
-        PacedSysEx piecewise(stream, Messages(2, 20 * 1024));
+        PacedSysEx piecewise(stream, Checked(Messages(2, 20 * 1024)));
         backend->nowMs += 60'000;
         EXPECT_TRUE(piecewise.Step().leaving);
         piecewise.Cancel();
@@ -313,7 +316,7 @@ TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
     EXPECT_EQ(backend->Writes().size(), 20u);
 
     backend->calls.clear();
-    EXPECT_EQ(PacedSysEx(stream, {0xF0, 0x01, 0xF7, 0x02}).Step().result, kBadData);
+    EXPECT_EQ(PacedSysEx(stream, Checked({0xF0, 0x01, 0xF7, 0x02})).Step().result, kBadData);
     EXPECT_THAT(backend->Writes(), IsEmpty());
 }
 

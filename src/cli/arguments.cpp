@@ -97,16 +97,16 @@ Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf
     if (!bytes.problem.isEmpty()) {
         return {{}, argument + QStringLiteral(": ") + NothingSent(bytes.problem)};
     }
-    return {Message{argument, std::move(bytes.block)}, {}};
+    return {Message{argument, std::move(bytes.messages)}, {}};
 }
 
 Checked FileOf(const QByteArray& path) {
     const QString argument = QStringLiteral("--syx ") + QFile::decodeName(path);
-    const SyxFile file = ReadSyx(path);
+    SyxFile file = ReadSyx(path);
     if (!file.problem.isEmpty()) {
         return {{}, argument + QStringLiteral(": ") + file.problem};
     }
-    return {Message{argument, MemoryBlock({file.bytes.begin(), file.bytes.end()})}, {}};
+    return {Message{argument, std::move(file.messages)}, {}};
 }
 
 Checked MessageOf(const QString& option, const QString& value) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "messages/control_change.h"
-#include "text/memory_block.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane::cli {
 
@@ -20,7 +20,7 @@ inline constexpr int kRefused = 2;
 // One message to send, checked, and the argument it came from for naming it ("--cc 7 1 100").
 struct Message {
     QString argument;
-    std::variant<ControlChange, MemoryBlock> content;
+    std::variant<ControlChange, midi::SysExBlock> content;
 };
 
 struct Plan {

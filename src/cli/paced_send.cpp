@@ -9,9 +9,8 @@
 
 namespace kelvane::cli {
 
-midi::SendProgress SendPaced(midi::MidiStream& stream, const MemoryBlock& block) {
-    const auto bytes = block.Bytes();
-    midi::PacedSysEx send(stream, {bytes.begin(), bytes.end()});
+midi::SendProgress SendPaced(midi::MidiStream& stream, midi::SysExBlock messages) {
+    midi::PacedSysEx send(stream, std::move(messages));
     const bool terminal = isatty(STDERR_FILENO) == 1;
     bool shown = false;
     for (;;) {

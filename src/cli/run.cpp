@@ -10,7 +10,6 @@
 #include "midi/device_rows.h"
 #include "midi/midi_stream.h"
 #include "midi/output_settings.h"
-#include "midi/sysex_check.h"
 
 namespace kelvane::cli {
 namespace {
@@ -20,12 +19,9 @@ namespace {
 // until the port has room for it.
 std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     for (const Message& message : plan.messages) {
-        const auto* block = std::get_if<MemoryBlock>(&message.content);
-        if (block == nullptr) {
-            continue;
-        }
-        for (const auto& one : midi::CheckSysEx(block->Bytes()).messages) {
-            if (pace.Paces(std::ssize(one))) {
+        const auto* block = std::get_if<midi::SysExBlock>(&message.content);
+        for (std::size_t i = 0; block != nullptr && i < block->Count(); ++i) {
+            if (pace.Paces(std::ssize(block->Message(i)))) {
                 return midi::kSendLatencyMs;
             }
         }
@@ -62,7 +58,7 @@ SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& 
         SleepUntil(stream.DueMs(3));
         return SendControlChange(stream, deviceId, {*cc, {}});
     }
-    const midi::SendProgress sent = SendPaced(stream, std::get<MemoryBlock>(message.content));
+    const midi::SendProgress sent = SendPaced(stream, std::get<midi::SysExBlock>(message.content));
     return {{}, sent.result, deviceId, sent};
 }
 

@@ -42,8 +42,8 @@ SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
     return {{}, stream.Write(event), deviceId};
 }
 
-PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
-                              const SysExRowBytes& row, QObject& parent) {
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId, SysExRowBytes row,
+                              QObject& parent) {
     if (!row.problem.isEmpty()) {
         return {{NothingSent(row.problem)}};
     }
@@ -51,9 +51,8 @@ PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
     if (opened != midi::kNoError) {
         return {{{}, opened, deviceId}};
     }
-    const std::span<const std::uint8_t> bytes = row.block.Bytes();
     return {{{}, midi::kNoError, deviceId},
-            new midi::PacedSender(stream, {bytes.begin(), bytes.end()}, &parent)};
+            new midi::PacedSender(stream, std::move(row.messages), &parent)};
 }
 
 }  // namespace kelvane

@@ -44,9 +44,9 @@ struct PreparedSysEx {
     midi::PacedSender* sender = nullptr;
 };
 
-// Aims the stream at deviceId for sending a row's bytes from the first; their problem refuses
+// Aims the stream at deviceId for sending a row's messages from the first; their problem refuses
 // them before the stream is touched.
-PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId,
-                              const SysExRowBytes& row, QObject& parent);
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId, SysExRowBytes row,
+                              QObject& parent);
 
 }  // namespace kelvane

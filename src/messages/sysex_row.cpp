@@ -19,14 +19,6 @@ std::vector<std::int64_t> RowValues(const QList<QStringView>& tokens, double (*r
     return values;
 }
 
-MemoryBlock BlockOf(const std::vector<std::int64_t>& values) {
-    MemoryBlock block(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        block.SetByte(i, values[i]);
-    }
-    return block;
-}
-
 QStringView WithoutEndSpaces(QStringView row) {
     qsizetype first = 0;
     qsizetype end = row.size();
@@ -43,9 +35,7 @@ SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
     const QStringView values = WithoutEndSpaces(row);
     // Nothing between the spaces is no value at all, not one empty value.
     const QList<QStringView> tokens = values.isEmpty() ? QList<QStringView>() : SysExTokens(values);
-    const std::vector<std::int64_t> numbers = RowValues(tokens, read);
-    QString problem = midi::SysExProblem(numbers, tokens);
-    return {problem.isEmpty() ? BlockOf(numbers) : MemoryBlock(0), std::move(problem)};
+    return midi::CheckSysExRow(RowValues(tokens, read), tokens);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "text/memory_block.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane {
 
@@ -20,10 +20,7 @@ QString HexMirror(QStringView row);
 // "&h" stood in front of it). Spaces at either end of the row are no values, and a value that
 // does not fit in a byte is refused rather than cut to its low 8 bits. problem (empty when the
 // bytes may be sent) is why not, as the SysEx check words it.
-struct SysExRowBytes {
-    MemoryBlock block;
-    QString problem;
-};
+using SysExRowBytes = midi::CheckedSysEx;
 SysExRowBytes DecimalSysExBytes(QStringView row);
 SysExRowBytes HexSysExBytes(QStringView row);
 

@@ -7,21 +7,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "midi/sysex_check.h"
-
 namespace kelvane {
 namespace {
 
-// A pipe or a device has no size: read until its end, but never much beyond the limit.
-QByteArray ReadUpTo(QFile& file, qsizetype limit) {
-    QByteArray bytes;
-    char chunk[1 << 16];
-    while (bytes.size() <= limit) {
-        const qint64 got = file.read(chunk, sizeof chunk);
+// Read until the end, but never much beyond the limit: a pipe or a device has no size.
+std::vector<std::uint8_t> ReadUpTo(QFile& file, qsizetype limit) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[1 << 16];
+    while (std::ssize(bytes) <= limit) {
+        const qint64 got = file.read(reinterpret_cast<char*>(chunk), sizeof chunk);
         if (got <= 0) {
             break;  // the end, or an error that file.error() tells
         }
-        bytes.append(chunk, static_cast<qsizetype>(got));
+        bytes.insert(bytes.end(), chunk, chunk + got);
     }
     return bytes;
 }
@@ -48,23 +46,21 @@ SyxFile ReadSyx(const QByteArray& path) {
     if (!file.isSequential() && file.size() > kMaxSyxBytes) {
         return tooLarge;
     }
-    QByteArray bytes = file.isSequential() ? ReadUpTo(file, kMaxSyxBytes) : file.readAll();
+    std::vector<std::uint8_t> bytes = ReadUpTo(file, kMaxSyxBytes);
     if (file.error() != QFileDevice::NoError) {
         return unreadable(file.errorString());
     }
-    if (bytes.size() > kMaxSyxBytes) {
+    if (std::ssize(bytes) > kMaxSyxBytes) {
         return tooLarge;
     }
-    if (bytes.isEmpty()) {
+    if (bytes.empty()) {
         return {{}, QStringLiteral("the file is empty")};
     }
-    const std::span<const std::uint8_t> block(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                              static_cast<std::size_t>(bytes.size()));
-    const QString problem = midi::CheckSysEx(block).problem;
-    if (!problem.isEmpty()) {
-        return {{}, QStringLiteral("the file is not complete SysEx messages: ") + problem};
+    midi::CheckedSysEx checked = midi::CheckSysExBlock(MemoryBlock(std::move(bytes)));
+    if (!checked.problem.isEmpty()) {
+        return {{}, QStringLiteral("the file is not complete SysEx messages: ") + checked.problem};
     }
-    return {std::move(bytes), {}};
+    return {std::move(checked.messages), {}};
 }
 
 }  // namespace kelvane

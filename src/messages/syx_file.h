@@ -3,16 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+#include "midi/sysex_check.h"
+
 namespace kelvane {
 
 // Larger files are refused rather than read: at MIDI speed 16 MiB already take 90 minutes.
 inline constexpr qsizetype kMaxSyxBytes = qsizetype{16} << 20;
 
-// The bytes of a .syx file, read whole, or why they cannot be sent (a clause: "the file is
+// The messages of a .syx file, read whole, or why they cannot be sent (a clause: "the file is
 // empty"): a file must hold one or more complete SysEx messages. The path is the file's name as
 // the system has it, byte for byte, whatever its encoding; "-" reads standard input.
 struct SyxFile {
-    QByteArray bytes;
+    midi::SysExBlock messages;
     QString problem;
 };
 

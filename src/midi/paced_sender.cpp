@@ -4,8 +4,8 @@
 
 namespace kelvane::midi {
 
-PacedSender::PacedSender(MidiStream& stream, std::vector<std::uint8_t> block, QObject* parent)
-    : QObject(parent), send_(stream, std::move(block)) {
+PacedSender::PacedSender(MidiStream& stream, SysExBlock messages, QObject* parent)
+    : QObject(parent), send_(stream, std::move(messages)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &PacedSender::StepNow);

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
-#include <vector>
 
 #include "midi/paced_sysex.h"
 
@@ -15,7 +14,7 @@ class PacedSender : public QObject {
     Q_OBJECT
 
 public:
-    PacedSender(MidiStream& stream, std::vector<std::uint8_t> block, QObject* parent = nullptr);
+    PacedSender(MidiStream& stream, SysExBlock messages, QObject* parent = nullptr);
 
     // Sends what is due at once and goes on from the timer; Finished follows once the port has
     // taken every byte, as the stream's pace sees it.

@@ -2,18 +2,13 @@
 
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
-#include "midi/sysex_check.h"
 
 namespace kelvane::midi {
 
-PacedSysEx::PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block)
-    : stream_(stream), block_(std::move(block)) {
-    for (const auto& message : CheckSysEx(block_).messages) {
-        pieces_.push_back(
-            {static_cast<std::size_t>(message.data() - block_.data()), message.size()});
-    }
-    progress_.totalBytes = static_cast<std::int64_t>(block_.size());
-    progress_.totalMessages = std::ssize(pieces_);
+PacedSysEx::PacedSysEx(MidiStream& stream, SysExBlock messages)
+    : stream_(stream), messages_(std::move(messages)) {
+    progress_.totalBytes = std::ssize(messages_.Bytes());
+    progress_.totalMessages = static_cast<std::int64_t>(messages_.Count());
 }
 
 PacedSysEx::~PacedSysEx() {
@@ -30,16 +25,15 @@ std::int64_t PacedSysEx::MsUntilPortEmpty() const {
 }
 
 bool PacedSysEx::SendNext(std::int64_t now, int& error) {
-    const Piece piece = pieces_[next_];
-    const std::span<const std::uint8_t> message(block_.data() + piece.offset, piece.size);
-    const auto size = static_cast<std::int64_t>(piece.size);
+    const std::span<const std::uint8_t> message = messages_.Message(next_);
+    const auto size = std::ssize(message);
     if (stream_.Pacing().Paces(size)) {
         const std::size_t before = fed_;
         std::int64_t waitMs = 0;
         error = stream_.FeedSysEx(message, fed_, waitMs);
         progress_.sentBytes += static_cast<std::int64_t>(fed_ - before);
         progress_.nextInMs = waitMs;
-        if (error != kNoError || fed_ < piece.size) {
+        if (error != kNoError || fed_ < message.size()) {
             return false;
         }
         fed_ = 0;
@@ -64,12 +58,12 @@ SendProgress PacedSysEx::Step() {
     if (progress_.finished) {
         return progress_;
     }
-    if (pieces_.empty()) {
+    if (messages_.Count() == 0) {
         Finish(kBadData);
         return progress_;
     }
     Backend& backend = PortContext::Instance().Ready();
-    while (next_ < pieces_.size() && !(stopping_ && fed_ == 0)) {
+    while (next_ < messages_.Count() && !(stopping_ && fed_ == 0)) {
         int error = kNoError;
         if (!SendNext(backend.NowMs(), error)) {
             if (error != kNoError) {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "midi/midi_stream.h"
+#include "midi/sysex_check.h"
 
 namespace kelvane::midi {
 
@@ -27,9 +27,8 @@ struct SendProgress {
 // Nothing here waits; whoever drives it calls Step again after nextInMs.
 class PacedSysEx {
 public:
-    // block: one or more complete SysEx messages back to back; anything else is refused with
-    // kBadData at the first step and nothing is sent.
-    PacedSysEx(MidiStream& stream, std::vector<std::uint8_t> block);
+    // No messages are refused with kBadData at the first step.
+    PacedSysEx(MidiStream& stream, SysExBlock messages);
     // A message still going out is finished first, waiting here if need be.
     ~PacedSysEx();
     PacedSysEx(const PacedSysEx&) = delete;
@@ -43,18 +42,12 @@ public:
     std::int64_t MsUntilPortEmpty() const;
 
 private:
-    struct Piece {
-        std::size_t offset;
-        std::size_t size;
-    };
-
     // Hands over the next message, or what is due of it; false when it has to wait.
     bool SendNext(std::int64_t now, int& error);
     void Finish(int result);
 
     MidiStream& stream_;
-    std::vector<std::uint8_t> block_;
-    std::vector<Piece> pieces_;
+    const SysExBlock messages_;
     std::size_t next_ = 0;
     std::size_t fed_ = 0;  // bytes of the next message handed over piece by piece
     bool stopping_ = false;

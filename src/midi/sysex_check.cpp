@@ -69,12 +69,47 @@ SysExCheck CheckSysEx(std::span<const std::uint8_t> block) {
     return check;
 }
 
-QString SysExProblem(std::span<const std::int64_t> values, std::span<const QStringView> typed) {
+struct SysExAccepting {
+    static CheckedSysEx Accept(MemoryBlock block, std::vector<std::size_t> starts,
+                               QString problem) {
+        CheckedSysEx checked;
+        if (problem.isEmpty()) {
+            checked.messages.block_ = std::move(block);
+            checked.messages.starts_ = std::move(starts);
+        }
+        checked.problem = std::move(problem);
+        return checked;
+    }
+};
+
+std::span<const std::uint8_t> SysExBlock::Message(std::size_t index) const {
+    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : block_.Size();
+    return Bytes().subspan(starts_.at(index), end - starts_[index]);
+}
+
+CheckedSysEx CheckSysExBlock(MemoryBlock block) {
+    const std::span<const std::uint8_t> bytes = block.Bytes();
+    std::vector<std::size_t> starts;
+    QString problem = Walk(
+        bytes, QStringLiteral("the data"), [bytes](std::size_t i) { return Shown(bytes[i]); },
+        [&starts](std::size_t start, std::size_t) { starts.push_back(start); });
+    return SysExAccepting::Accept(std::move(block), std::move(starts), std::move(problem));
+}
+
+CheckedSysEx CheckSysExRow(std::span<const std::int64_t> values,
+                           std::span<const QStringView> typed) {
     // An empty token, between two spaces, has only its value to show.
     const auto shown = [values, typed](std::size_t i) {
         return typed[i].isEmpty() ? Shown(values[i]) : typed[i].toString();
     };
-    return Walk(values, QStringLiteral("the row"), shown, [](std::size_t, std::size_t) {});
+    std::vector<std::size_t> starts;
+    QString problem = Walk(values, QStringLiteral("the row"), shown,
+                           [&starts](std::size_t start, std::size_t) { starts.push_back(start); });
+    MemoryBlock block(problem.isEmpty() ? values.size() : 0);
+    for (std::size_t i = 0; i < block.Size(); ++i) {
+        block.SetByte(i, values[i]);
+    }
+    return SysExAccepting::Accept(std::move(block), std::move(starts), std::move(problem));
 }
 
 }  // namespace kelvane::midi

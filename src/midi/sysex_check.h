@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "text/memory_block.h"
+
 namespace kelvane::midi {
 
 // A block is sent only when it is System Exclusive messages (F0, data bytes 00-7F, F7) that follow
@@ -24,9 +26,34 @@ struct SysExCheck {
 
 SysExCheck CheckSysEx(std::span<const std::uint8_t> block);
 
-// The same check over the values of a typed row before they are stored as bytes, so that a value
-// that does not fit in a byte (300, -1) is named as typed[i], its token, rather than as its low
-// 8 bits; the subject is "the row". Empty when accepted.
-QString SysExProblem(std::span<const std::int64_t> values, std::span<const QStringView> typed);
+// One or more complete SysEx messages back to back, as a check below accepted them where they
+// were read: the bytes, and where each message starts. It moves on to the port unchecked.
+class SysExBlock {
+public:
+    SysExBlock() = default;
+
+    std::span<const std::uint8_t> Bytes() const { return block_.Bytes(); }
+    std::size_t Count() const { return starts_.size(); }
+    std::span<const std::uint8_t> Message(std::size_t index) const;
+
+private:
+    friend struct SysExAccepting;
+    MemoryBlock block_{0};
+    std::vector<std::size_t> starts_;
+};
+
+// A SysExBlock, or no bytes and the problem, as CheckSysEx words it.
+struct CheckedSysEx {
+    SysExBlock messages;
+    QString problem;
+};
+
+CheckedSysEx CheckSysExBlock(MemoryBlock block);
+
+// The same check over the values of a typed row, before they are stored as bytes (the low 8 bits
+// of each), so that a value that does not fit in a byte (300, -1) is named as typed[i], its
+// token, rather than as its low 8 bits; the subject is "the row".
+CheckedSysEx CheckSysExRow(std::span<const std::int64_t> values,
+                           std::span<const QStringView> typed);
 
 }  // namespace kelvane::midi

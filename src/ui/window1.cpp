@@ -287,7 +287,7 @@ void Window1::SendSysEx_Action(QPushButton&) { SendSysExData(); }
 
 void Window1::SendSysExData() { SendSysExRow(SysExField().text(), DecimalSysExBytes); }
 
-void Window1::SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView)) {
+void Window1::SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QStringView)) {
     if (!HasEnoughSysExData(row)) {
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
@@ -393,12 +393,13 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 
 void Window1::DropObject(const QByteArray& path) {
     const SyxFile file = ReadSyx(path);
+    const std::span<const std::uint8_t> bytes = file.messages.Bytes();
     QString problem = file.problem;
-    if (problem.isEmpty() && file.bytes.size() > kMaxDropBytes) {
+    if (problem.isEmpty() && std::ssize(bytes) > kMaxDropBytes) {
         problem = QStringLiteral(
                       "the file has %1 bytes, and the window takes up to %2; "
                       "kelvane --syx FILE sends it")
-                      .arg(file.bytes.size())
+                      .arg(bytes.size())
                       .arg(kMaxDropBytes);
     }
     if (!problem.isEmpty()) {
@@ -406,7 +407,9 @@ void Window1::DropObject(const QByteArray& path) {
                u'.');
         return;
     }
-    SysExFieldHex().setText(QString::fromLatin1(file.bytes.toHex(' ').toUpper()));
+    const auto* data = reinterpret_cast<const char*>(bytes.data());
+    SysExFieldHex().setText(
+        QString::fromLatin1(QByteArray::fromRawData(data, std::ssize(bytes)).toHex(' ').toUpper()));
     // The user's own change of the field, as typing would be, whether or not the window is active.
     SetDefault(SendSysExHex(), true);
 }

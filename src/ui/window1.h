@@ -22,9 +22,9 @@ class QMenuBar;
 namespace kelvane {
 
 struct SendResult;
-struct SysExRowBytes;
 
 namespace midi {
+struct CheckedSysEx;
 class MidiLibrary;
 class MidiStream;
 struct SendProgress;
@@ -107,7 +107,7 @@ private:
     void PressDefaultButton();
     // Refuses a row that is too short or not SysEx with a message; otherwise opens and sends its
     // bytes, paced, with a progress dialog while that takes time.
-    void SendSysExRow(const QString& row, SysExRowBytes (*bytesOf)(QStringView));
+    void SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QStringView));
     // A send that did not send says why; success stays silent.
     void Tell(const SendResult& result);
     void Sending_Progressed(const midi::SendProgress& progress);
