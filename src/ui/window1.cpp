@@ -84,17 +84,12 @@ Window1::Window1(QMenuBar* menus) {
         target->installEventFilter(this);
     }
 
+    connect(&sending_, &SysExSending::Finished, this, &Window1::Tell);
     AttachHandlers();
     Open();
 }
 
-// The sender refers to the stream, which goes before the children do.
-Window1::~Window1() {
-    if (sending_ != nullptr) {
-        disconnect(sending_, nullptr, this, nullptr);
-        delete sending_.data();
-    }
-}
+Window1::~Window1() = default;
 
 template <typename Control>
 Control& Window1::Find(const char* name) const {
@@ -208,13 +203,13 @@ void Window1::GetMIDIWorld() {
 }
 
 void Window1::PopupMenu1_Change(QComboBox& control) {
-    AfterSending([this, &control] {
+    sending_.After([this, &control] {
         s->OpenOutput(control.currentIndex(), midi::kOutputBufferSize, midi::kChoiceLatencyMs);
     });
 }
 
 void Window1::PushButtonSearch_Action(QPushButton&) {
-    AfterSending([this] {
+    sending_.After([this] {
         // A rescan closes every stream, which would drop output still scheduled: wait for it
         // here rather than inside the rescan, so the window never sleeps. Nothing can be sent
         // meanwhile, which would make the wait too short.
@@ -232,7 +227,7 @@ void Window1::PushButtonSearch_Action(QPushButton&) {
 }
 
 void Window1::Search() {
-    StopSending();
+    sending_.Stop();
     const int result = midi::MidiLibrary::ReInitialize();
     if (result != 0) {
         const QString problem = midi::MidiLibrary::ServiceProblem();
@@ -292,71 +287,18 @@ void Window1::SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QSt
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
     }
-    AfterSending([this, row, bytesOf] {
-        const PreparedSysEx prepared =
-            PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), *this);
-        if (prepared.sender == nullptr) {
-            Tell(prepared.result);
-            return;
-        }
-        sending_ = prepared.sender;
-        sendingTo_ = prepared.result.deviceId;
-        connect(sending_, &midi::PacedSender::Progressed, this, &Window1::Sending_Progressed);
-        connect(sending_, &midi::PacedSender::Finished, this, &Window1::Sending_Finished);
-        sending_->Start();
+    sending_.After([this, row, bytesOf] {
+        sending_.Start(PrepareSysExRow(*s, PopupMenu1().currentIndex(), bytesOf(row), sending_));
     });
 }
 
-void Window1::Sending_Progressed(const midi::SendProgress& progress) {
-    // Only the wait for the port to take the last bytes is left: nothing worth a dialog.
-    if (progress_ == nullptr && progress.sentBytes == progress.totalBytes) {
-        return;
-    }
-    if (progress_ == nullptr) {
-        progress_ = new SendProgressDialog(this);
-        connect(progress_, &SendProgressDialog::CancelPressed, this, &Window1::StopSending);
-        progress_->open();
-    }
-    progress_->ShowProgress(progress);
-}
-
-void Window1::Sending_Finished(const midi::SendProgress& progress) {
-    if (progress_ != nullptr) {
-        progress_->hide();
-        progress_->deleteLater();
-        progress_ = nullptr;
-    }
-    if (sending_ != nullptr) {
-        sending_->deleteLater();
-        sending_ = nullptr;
-    }
-    Tell({{}, progress.result, sendingTo_, progress});
-    if (afterSending_) {
-        std::exchange(afterSending_, {})();
-    }
-}
-
-void Window1::StopSending() {
-    if (sending_ != nullptr) {
-        sending_->Cancel();
-    }
-}
-
-void Window1::AfterSending(std::function<void()> then) {
-    if (sending_ == nullptr) {
-        then();
-        return;
-    }
-    afterSending_ = std::move(then);
-    StopSending();
-}
-
-// Closing, and so quitting, waits for a message going out to be handed over whole.
+// Closing, and so quitting, waits for a message going out to be handed over whole; a send that
+// stops at once lets this close go through.
 void Window1::closeEvent(QCloseEvent* event) {
-    StopSending();
-    if (sending_ != nullptr) {
+    sending_.Stop();
+    if (sending_.Busy()) {
         event->ignore();
-        afterSending_ = [this] { close(); };
+        sending_.After([this] { close(); });
         return;
     }
     QMainWindow::closeEvent(event);

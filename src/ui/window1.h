@@ -10,12 +10,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
-#include "midi/paced_sender.h"
-#include "ui/send_progress_dialog.h"
+#include "ui/sysex_sending.h"
 
 class QMenuBar;
 
@@ -27,7 +25,6 @@ namespace midi {
 struct CheckedSysEx;
 class MidiLibrary;
 class MidiStream;
-struct SendProgress;
 }  // namespace midi
 
 // The main window. Its layout lives in window1.ui; the handlers are attached after every stored
@@ -68,7 +65,7 @@ public:
     // Menu items of the window's menu bar, looked up by name.
     QAction& MenuItem(const QString& name) const;
     // The dialog of the SysEx send under way, if any.
-    SendProgressDialog* ProgressDialog() const { return progress_; }
+    SendProgressDialog* ProgressDialog() const { return sending_.Dialog(); }
 
     void Slider1_ValueChanged(QSlider& control);
     void SendCC_Action(QPushButton& control);
@@ -110,23 +107,14 @@ private:
     void SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QStringView));
     // A send that did not send says why; success stays silent.
     void Tell(const SendResult& result);
-    void Sending_Progressed(const midi::SendProgress& progress);
-    void Sending_Finished(const midi::SendProgress& progress);
-    // Stops a send under way after the message that is going out.
-    void StopSending();
-    // Runs then now, or once the send under way has stopped: a message going out piece by piece
-    // is finished first, since it cannot be recalled and the stream cannot be re-aimed inside it.
-    void AfterSending(std::function<void()> then);
     void Search();
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;
     // Buttons carrying Default, the most recently made default last.
     std::vector<QPointer<QPushButton>> defaults_;
-    QPointer<midi::PacedSender> sending_;
-    std::int64_t sendingTo_ = -1;  // the device of the send under way
-    std::function<void()> afterSending_;
-    QPointer<SendProgressDialog> progress_;
+    // After s: its sender goes before the stream does.
+    SysExSending sending_{*this};
 };
 
 }  // namespace kelvane
