@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "app/version.h"
 #include "cli/output_choice.h"
 #include "cli/paced_send.h"
 #include "messages/send.h"
@@ -11,6 +10,7 @@
 #include "midi/midi_stream.h"
 #include "midi/output_settings.h"
 #include "midi/sysex_check.h"
+#include "version/version.h"
 
 namespace kelvane::cli {
 namespace {
@@ -107,10 +107,7 @@ int RunPlan(const Plan& plan) {
 int RunCommandLine(int argc, char** argv) {
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KELVANE_VERSION_MAJOR)
-                                                .arg(KELVANE_VERSION_MINOR)
-                                                .arg(KELVANE_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(version::Text());
     const Parsed parsed = ParseArguments(QList<QByteArray>(argv, argv + argc));
     Print(stdout, parsed.out);
     Print(stderr, parsed.err);
