@@ -16,10 +16,7 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
     setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
     InitResources();
     setWindowIcon(QIcon(QStringLiteral(":/kelvane/icon.png")));
-    setApplicationVersion(QStringLiteral("%1.%2.%3")
-                              .arg(kVersion.MajorVersion)
-                              .arg(kVersion.MinorVersion)
-                              .arg(kVersion.BugVersion));
+    setApplicationVersion(version::Text());
     menuBar_ = std::make_unique<MenuBar1>();
     connect(&menuBar_->Item(QStringLiteral("AppleAbout")), &QAction::triggered, this,
             &App::AppleAbout_Action);

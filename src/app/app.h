@@ -4,15 +4,15 @@
 #include <memory>
 
 #include "app/menu_bar1.h"
-#include "app/version.h"
+#include "version/version.h"
 
 namespace kelvane {
 
 // What the application reports as its version. The About box shows its own text.
 struct VersionData {
-    int MajorVersion = KELVANE_VERSION_MAJOR;
-    int MinorVersion = KELVANE_VERSION_MINOR;
-    int BugVersion = KELVANE_VERSION_PATCH;
+    int MajorVersion = version::kMajor;
+    int MinorVersion = version::kMinor;
+    int BugVersion = version::kPatch;
     int StageCode = 0;
     int NonReleaseVersion = 0;
     const char* LongVersion = "2019";
@@ -24,7 +24,7 @@ class App : public QApplication {
     Q_OBJECT
 
 public:
-    static constexpr VersionData kVersion{};
+    static inline const VersionData kVersion{};
 
     App(int& argc, char** argv);
     ~App() override;

@@ -1,9 +1,6 @@
-#include "app/start_window.h"
-#include "cli/run.h"
+#include "app/app.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        return kelvane::cli::RunCommandLine(argc, argv);
-    }
-    return kelvane::StartWindow(argv);
+    kelvane::App app(argc, argv);
+    return app.Run();
 }

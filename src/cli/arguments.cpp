@@ -1,48 +1,95 @@
 #include "cli/arguments.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <limits>
-#include <map>
+#include <string_view>
 
 #include "messages/send.h"
 #include "messages/sysex_row.h"
 #include "messages/syx_file.h"
+#include "version/version.h"
 
 namespace kelvane::cli {
 namespace {
 
-// --cc takes three values, which QCommandLineParser cannot: they travel as one, joined by a
-// character no shell argument carries.
-constexpr QChar kJoin = u'\u001F';
+// An option as given: its values as text, and as the shell passed them for a file's name.
+struct Given {
+    QString argument;  // "--cc 7 1 100", naming it in refusals and errors
+    QStringList values;
+    QList<QByteArray> bytes;
+};
+
+// The message, or why the values make none.
+using Built = std::variant<Message, QString>;
+
+Built ControlChangeOf(const Given& given) {
+    const QStringList& values = given.values;
+    if (values.size() != 3) {
+        return QStringLiteral("needs three values, NUMBER CHANNEL VALUE");
+    }
+    const ControlChangeBuild built = BuildControlChange(values[1], values[0], values[2]);
+    if (!built.refusal.isEmpty()) {
+        return built.refusal;
+    }
+    return Message{given.argument, built.message};
+}
+
+template <SysExRowBytes (*bytesOf)(QStringView)>
+Built RowOf(const Given& given) {
+    const QString& row = given.values.constFirst();
+    if (!HasEnoughSysExData(row)) {
+        return QString::fromUtf16(kNotEnoughSysEx);
+    }
+    SysExRowBytes bytes = bytesOf(row);
+    if (!bytes.problem.isEmpty()) {
+        return NothingSent(bytes.problem);
+    }
+    return Message{given.argument, std::move(bytes.messages)};
+}
+
+Built FileOf(const Given& given) {
+    SyxFile file = ReadSyx(given.bytes.constFirst());
+    if (!file.problem.isEmpty()) {
+        return file.problem;
+    }
+    return Message{given.argument, std::move(file.messages)};
+}
 
 struct Option {
     const char* name;
+    const char* values;  // one word each, as --help shows them; none for a switch
     const char* help;
-    const char* value;  // none for a switch
+    Built (*message)(const Given&);  // none for an option that sends nothing
 };
 
 // Kelvane's options but help and version, which QCommandLineParser adds itself.
 constexpr Option kOptions[] = {
-    {"list", "List the MIDI devices as the window does.", nullptr},
-    {"to",
+    {"list", nullptr, "List the MIDI devices as the window does.", nullptr},
+    {"to", "DEVICE",
      "The output: its number as --list shows it, or its name or a part of it (by default the "
      "output the window selects at start).",
-     "DEVICE"},
-    {"cc", "A Control Change: number 0-127, channel 1-16, value 0-127.", "NUMBER CHANNEL VALUE"},
-    {"dec", "SysEx as decimal values: \"240 126 127 6 1 247\".", "ROW"},
-    {"hex", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", "ROW"},
-    {"syx", "SysEx messages from a .syx file; - reads standard input.", "FILE"},
-    {"rate",
+     nullptr},
+    {"cc", "NUMBER CHANNEL VALUE", "A Control Change: number 0-127, channel 1-16, value 0-127.",
+     ControlChangeOf},
+    {"dec", "ROW", "SysEx as decimal values: \"240 126 127 6 1 247\".", RowOf<DecimalSysExBytes>},
+    {"hex", "ROW", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", RowOf<HexSysExBytes>},
+    {"syx", "FILE", "SysEx messages from a .syx file; - reads standard input.", FileOf},
+    {"rate", "BYTES_PER_SECOND",
      "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so that "
      "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
-     "BYTES_PER_SECOND"},
+     nullptr},
 };
 
-QString CcArgument(const QString& joined) {
-    return QStringLiteral("--cc ") + QString(joined).replace(kJoin, u' ');
+// The option "--cc" or "--cc=7" names; none for anything else.
+const Option* OptionIn(const QString& argument) {
+    const QString name =
+        argument.startsWith(u"--") ? argument.mid(2).section(u'=', 0, 0) : QString();
+    const auto* found = std::find_if(
+        std::begin(kOptions), std::end(kOptions),
+        [&name](const Option& option) { return name == QLatin1StringView(option.name); });
+    return found == std::end(kOptions) ? nullptr : found;
 }
 
 // An option, as against a value; a negative number is a value, refused later by its range.
@@ -50,125 +97,73 @@ bool IsOption(const QString& argument) {
     return argument.size() > 1 && argument[0] == u'-' && !argument[1].isDigit();
 }
 
-// Joins each "--cc A B C" into "--cc=A\x1FB\x1FC". It takes no option as a value, so one that
-// comes too early leaves the --cc short, and refused.
-QStringList JoinCcValues(const QStringList& arguments) {
-    QStringList joined;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        qsizetype count = 0;
-        while (count < 3 && i + count + 1 < arguments.size() &&
-               !IsOption(arguments[i + count + 1])) {
-            ++count;
-        }
-        if (i > 0 && arguments[i] == u"--cc" && count > 0) {
-            joined << QStringLiteral("--cc=") + arguments.mid(i + 1, count).join(kJoin);
-            i += count;
-        } else {
-            joined << arguments[i];
-        }
-    }
-    return joined;
+// One of Kelvane's own options or help and version ("--to", "--to=3", "-h"), as against a value.
+bool IsOwnOption(const QString& argument) {
+    return QStringList{"-h", "-?", "--help", "--help-all", "-v", "--version"}.contains(argument) ||
+           OptionIn(argument) != nullptr;
 }
 
-struct Checked {
-    std::optional<Message> message;
-    QString refusal;
+// How many arguments after i an option takes: up to as many as it has values while none is an
+// option, else the next one whatever it is, as QCommandLineParser takes it.
+qsizetype ValuesAfter(const QStringList& arguments, qsizetype i, const Option& option) {
+    const auto count = std::ranges::count(std::string_view(option.values), ' ') + 1;
+    qsizetype taken = 0;
+    while (taken < count && i + taken + 1 < arguments.size() &&
+           !IsOption(arguments[i + taken + 1])) {
+        ++taken;
+    }
+    return taken > 0 ? taken : 1;
+}
+
+// The options that send, in the order given, and the other arguments for QCommandLineParser,
+// which takes one value for an option where --cc has three, and takes another option as one.
+struct Taken {
+    std::vector<std::pair<const Option*, Given>> messages;
+    QStringList rest;
+    QString missing;  // an option without its value
 };
 
-Checked ControlChangeOf(const QString& joined) {
-    const QStringList values = joined.split(kJoin);
-    const QString argument = CcArgument(joined);
-    if (values.size() != 3) {
-        return {{}, argument + QStringLiteral(": needs three values, NUMBER CHANNEL VALUE")};
-    }
-    const ControlChangeBuild built = BuildControlChange(values[1], values[0], values[2]);
-    if (!built.refusal.isEmpty()) {
-        return {{}, argument + QStringLiteral(": ") + built.refusal};
-    }
-    return {Message{argument, built.message}, {}};
-}
-
-Checked RowOf(const QString& option, const QString& row, SysExRowBytes (*bytesOf)(QStringView)) {
-    const QString argument = QStringLiteral("--%1 %2").arg(option, row);
-    if (!HasEnoughSysExData(row)) {
-        return {{}, argument + QStringLiteral(": ") + QString::fromUtf16(kNotEnoughSysEx)};
-    }
-    SysExRowBytes bytes = bytesOf(row);
-    if (!bytes.problem.isEmpty()) {
-        return {{}, argument + QStringLiteral(": ") + NothingSent(bytes.problem)};
-    }
-    return {Message{argument, std::move(bytes.messages)}, {}};
-}
-
-Checked FileOf(const QByteArray& path) {
-    const QString argument = QStringLiteral("--syx ") + QFile::decodeName(path);
-    SyxFile file = ReadSyx(path);
-    if (!file.problem.isEmpty()) {
-        return {{}, argument + QStringLiteral(": ") + file.problem};
-    }
-    return {Message{argument, std::move(file.messages)}, {}};
-}
-
-Checked MessageOf(const QString& option, const QString& value) {
-    if (option == u"cc") {
-        return ControlChangeOf(value);
-    }
-    return RowOf(option, value, option == u"dec" ? DecimalSysExBytes : HexSysExBytes);
-}
-
-// The --syx values as given: decoding them would lose what is not UTF-8. Every "--syx" here is
-// the option, since a value that is an option is refused.
-QList<QByteArray> SyxPaths(const QList<QByteArray>& given) {
-    QList<QByteArray> paths;
-    for (qsizetype i = 1; i < given.size(); ++i) {
-        if (given[i] == "--syx" && i + 1 < given.size()) {
-            paths << given[++i];
-        } else if (given[i].startsWith("--syx=")) {
-            paths << given[i].mid(6);
+Taken TakeMessages(const QList<QByteArray>& given, const QStringList& arguments) {
+    Taken taken{{}, {arguments.constFirst()}, {}};
+    bool positional = false;  // after "--"
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const Option* option = OptionIn(arguments[i]);
+        const qsizetype equals = arguments[i].indexOf(u'=');
+        const bool valued = option != nullptr && option->values != nullptr && equals < 0;
+        if (valued && (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
+            taken.missing = QStringLiteral("%1 has no value (%2)")
+                                .arg(arguments[i], QLatin1StringView(option->values));
+            return taken;
         }
+        positional = positional || arguments[i] == u"--";
+        const qsizetype after = valued && !positional ? ValuesAfter(arguments, i, *option) : 0;
+        if (positional || option == nullptr || option->message == nullptr) {
+            taken.rest << arguments.mid(i, 1 + after);
+        } else {
+            // The name before "=" is ASCII: as long in bytes as in text.
+            Given use = equals < 0
+                            ? Given{{}, arguments.mid(i + 1, after), given.mid(i + 1, after)}
+                            : Given{{}, {arguments[i].mid(equals + 1)}, {given[i].mid(equals + 1)}};
+            use.argument = QStringLiteral("--%1 ").arg(QLatin1StringView(option->name)) +
+                           use.values.join(u' ');
+            taken.messages.emplace_back(option, std::move(use));
+        }
+        i += after;
     }
-    return paths;
+    return taken;
 }
 
-// The options in the order --help shows them. Each is looked up by its name.
+// The options in the order --help shows them.
 void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
         "when one of them is wrong. Without arguments, Kelvane opens its window."));
-    for (const auto& [name, help, value] : kOptions) {
+    for (const auto& [name, values, help, message] : kOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                                            QString::fromLatin1(value)));
+                                            QString::fromLatin1(values)));
     }
     parser.addHelpOption();
     parser.addVersionOption();
-}
-
-QString LongName(const char* name) { return QStringLiteral("--") + QString::fromLatin1(name); }
-
-// One of Kelvane's own options ("--to", "--to=3", "-h"), as against a value.
-bool IsOwnOption(const QString& argument) {
-    // QCommandLineParser adds these itself.
-    static const QStringList added = {QStringLiteral("-h"),     QStringLiteral("-?"),
-                                      QStringLiteral("--help"), QStringLiteral("--help-all"),
-                                      QStringLiteral("-v"),     QStringLiteral("--version")};
-    const QString name = argument.section(u'=', 0, 0);
-    return added.contains(argument) ||
-           std::any_of(std::begin(kOptions), std::end(kOptions),
-                       [&name](const Option& option) { return name == LongName(option.name); });
-}
-
-// QCommandLineParser takes whatever follows an option as its value, even another option.
-QString MissingValue(const QStringList& arguments) {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        for (const auto& [name, help, value] : kOptions) {
-            if (value != nullptr && arguments[i] == LongName(name) &&
-                (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
-                return QStringLiteral("%1 has no value (%2)")
-                    .arg(arguments[i], QLatin1StringView(value));
-            }
-        }
-    }
-    return {};
 }
 
 // Any whole number: Pace counts rates above its fastest as the fastest, so one too long for 64
@@ -195,22 +190,20 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
     const QString usage = parser.helpText().section(u'\n', 0, 0) +
                           QStringLiteral("\nTry 'kelvane --help' for more.\n");
     const auto refuse = [&usage](const QString& why) {
-        return Parsed{{}, kRefused, {}, QStringLiteral("kelvane: ") + why + u'\n' + usage};
+        return Parsed{{}, kRefused, {}, Said(why) + u'\n' + usage};
     };
-    if (const QString missing = MissingValue(arguments); !missing.isEmpty()) {
-        return refuse(missing);
+    const Taken taken = TakeMessages(given, arguments);
+    if (!taken.missing.isEmpty()) {
+        return refuse(taken.missing);
     }
-    if (!parser.parse(JoinCcValues(arguments))) {
+    if (!parser.parse(taken.rest)) {
         return refuse(parser.errorText());
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         return {{}, kSent, parser.helpText(), {}};
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        return {{},
-                kSent,
-                QStringLiteral("kelvane %1\n").arg(QCoreApplication::applicationVersion()),
-                {}};
+        return {{}, kSent, QStringLiteral("kelvane %1\n").arg(version::Text()), {}};
     }
     if (!parser.positionalArguments().isEmpty()) {
         return refuse(QStringLiteral("unexpected argument '%1'")
@@ -234,24 +227,18 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
                               .arg(rate.constFirst()));
         }
     }
-    QStringList refusals;
-    std::map<QString, qsizetype> seen;
-    const QList<QByteArray> syxPaths = SyxPaths(given);
-    for (const QString& option : parser.optionNames()) {
-        if (option != u"cc" && option != u"dec" && option != u"hex" && option != u"syx") {
-            continue;
-        }
-        const qsizetype index = seen[option]++;
-        Checked checked = option == u"syx" ? FileOf(syxPaths.at(index))
-                                           : MessageOf(option, parser.values(option).at(index));
-        if (checked.message) {
-            parsed.plan.messages.push_back(std::move(*checked.message));
+    QString refusals;
+    for (const auto& [option, use] : taken.messages) {
+        Built built = option->message(use);
+        if (auto* message = std::get_if<Message>(&built)) {
+            parsed.plan.messages.push_back(std::move(*message));
         } else {
-            refusals << QStringLiteral("kelvane: ") + checked.refusal + u'\n';
+            refusals +=
+                Said(use.argument + QStringLiteral(": ") + std::get<QString>(built)) + u'\n';
         }
     }
     if (!refusals.isEmpty()) {
-        return {{}, kRefused, {}, refusals.join(QString())};
+        return {{}, kRefused, {}, refusals};
     }
     if (parsed.plan.list == !parsed.plan.messages.empty()) {
         return refuse(parsed.plan.list ? QStringLiteral("--list sends nothing; give it alone")

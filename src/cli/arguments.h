@@ -17,6 +17,9 @@ inline constexpr int kSent = 0;
 inline constexpr int kMidiFailed = 1;
 inline constexpr int kRefused = 2;
 
+// The command line's own words on standard error start with its name.
+inline QString Said(const QString& text) { return QStringLiteral("kelvane: ") + text; }
+
 // One message to send, checked, and the argument it came from for naming it ("--cc 7 1 100").
 struct Message {
     QString argument;

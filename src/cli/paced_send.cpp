@@ -1,33 +1,29 @@
 #include "cli/paced_send.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
+#include "cli/arguments.h"
 #include "messages/send_progress_text.h"
 #include "midi/midi_library.h"
 
 namespace kelvane::cli {
 
-midi::SendProgress SendPaced(midi::MidiStream& stream, midi::SysExBlock messages) {
+midi::SendProgress SendPaced(midi::MidiStream& stream, midi::SysExBlock messages,
+                             QTextStream* progress) {
     midi::PacedSysEx send(stream, std::move(messages));
-    const bool terminal = isatty(STDERR_FILENO) == 1;
     bool shown = false;
     for (;;) {
-        const midi::SendProgress progress = send.Step();
-        if (progress.finished) {
+        const midi::SendProgress sent = send.Step();
+        if (sent.finished) {
             if (shown) {
-                std::fputc('\n', stderr);
+                *progress << u'\n' << Qt::flush;
             }
-            return progress;
+            return sent;
         }
-        if (terminal) {
-            std::fprintf(stderr, "\rkelvane: %s  ",
-                         SendProgressText(progress).toLocal8Bit().constData());
+        if (progress != nullptr) {
+            *progress << u'\r' << Said(SendProgressText(sent)) << "  " << Qt::flush;
             shown = true;
         }
         // No window waits on this: the command line may simply sleep until the next step.
-        midi::MidiLibrary::SleepMs(progress.nextInMs);
+        midi::MidiLibrary::SleepMs(sent.nextInMs);
     }
 }
 

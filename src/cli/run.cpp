@@ -1,9 +1,11 @@
 #include "cli/run.h"
 
-#include <QCoreApplication>
-#include <cstdio>
+#include <unistd.h>
 
-#include "app/version.h"
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
 #include "cli/output_choice.h"
 #include "cli/paced_send.h"
 #include "messages/send.h"
@@ -33,64 +35,68 @@ void SleepUntil(std::int64_t dueMs) {
     midi::MidiLibrary::SleepMs(dueMs - midi::MidiLibrary::NowMs());
 }
 
-void Print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-}
+// At once, so that it keeps its place among what the MIDI libraries print themselves.
+void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flush; }
 
-int Fail(int status, const QString& problem) {
-    Print(stderr, QStringLiteral("kelvane: ") + problem + u'\n');
+int Fail(QTextStream& err, int status, const QString& problem) {
+    Print(err, Said(problem) + u'\n');
     return status;
 }
 
 // A missing device may be a missing MIDI service: say so, which also makes an empty list fail.
-int NoService(int status, const QString& problem) {
+int NoService(QTextStream& err, int status, const QString& problem) {
     const QString service = midi::MidiLibrary::ServiceProblem();
     if (service.isEmpty()) {
-        return problem.isEmpty() ? status : Fail(status, problem);
+        return problem.isEmpty() ? status : Fail(err, status, problem);
     }
-    return Fail(kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
+    return Fail(err, kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
 }
 
 // What became of one message; its PortMidi error is told as the window tells it. A Control
 // Change waits for room at the port like any message.
-SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, const Message& message) {
+SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, Message& message,
+                QTextStream* progress) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
         SleepUntil(stream.DueMs(3));
         return SendControlChange(stream, deviceId, {*cc, {}});
     }
-    const midi::SendProgress sent = SendPaced(stream, std::get<midi::SysExBlock>(message.content));
+    const midi::SendProgress sent =
+        SendPaced(stream, std::move(std::get<midi::SysExBlock>(message.content)), progress);
     return {{}, sent.result, deviceId, sent};
 }
 
 }  // namespace
 
-int RunPlan(const Plan& plan) {
+int RunPlan(Plan plan, QTextStream& out, QTextStream& err) {
     const midi::MidiLibrary library;
     const std::vector<midi::MidiDeviceInfo> devices = midi::Devices();
     if (plan.list) {
         for (std::size_t id = 0; id < devices.size(); ++id) {
-            Print(stdout, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');
+            Print(out, midi::DeviceRowText(static_cast<std::int64_t>(id), devices[id]) + u'\n');
         }
-        return devices.empty() ? NoService(kSent, {}) : kSent;
+        return devices.empty() ? NoService(err, kSent, {}) : kSent;
     }
     const OutputChoice choice = ChooseOutput(devices, plan.to);
     if (choice.status == kMidiFailed) {
-        return NoService(kMidiFailed, choice.problem);
+        return NoService(err, kMidiFailed, choice.problem);
     }
     if (choice.status != kSent) {
-        return Fail(choice.status, choice.problem);
+        return Fail(err, choice.status, choice.problem);
     }
     midi::MidiStream stream;
     stream.SetPacing(plan.bytesPerSecond ? midi::Pace(*plan.bytesPerSecond) : midi::Pace());
     const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
                                          LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
-        return Fail(kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
+        return Fail(err, kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
     }
-    for (const Message& message : plan.messages) {
-        const SendResult result = Send(stream, choice.deviceId, message);
+    // Progress is for someone watching: only on a terminal.
+    const auto* file = qobject_cast<const QFile*>(err.device());
+    QTextStream* const progress = file != nullptr && isatty(file->handle()) == 1 ? &err : nullptr;
+    for (Message& message : plan.messages) {
+        const SendResult result = Send(stream, choice.deviceId, message, progress);
         if (!result.Sent()) {
-            return Fail(kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
+            return Fail(err, kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
         }
     }
     // Success is told by ending, so only once what was written has left PortMidi and, at the
@@ -100,17 +106,19 @@ int RunPlan(const Plan& plan) {
     return kSent;
 }
 
+int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err) {
+    Parsed parsed = ParseArguments(arguments);
+    Print(out, parsed.out);
+    Print(err, parsed.err);
+    return parsed.exitStatus ? *parsed.exitStatus : RunPlan(std::move(parsed.plan), out, err);
+}
+
 int RunCommandLine(int argc, char** argv) {
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KELVANE_VERSION_MAJOR)
-                                                .arg(KELVANE_VERSION_MINOR)
-                                                .arg(KELVANE_VERSION_PATCH));
-    const Parsed parsed = ParseArguments(QList<QByteArray>(argv, argv + argc));
-    Print(stdout, parsed.out);
-    Print(stderr, parsed.err);
-    return parsed.exitStatus ? *parsed.exitStatus : RunPlan(parsed.plan);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return Run(QList<QByteArray>(argv, argv + argc), out, err);
 }
 
 }  // namespace kelvane::cli

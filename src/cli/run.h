@@ -1,14 +1,21 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QTextStream>
+
 #include "cli/arguments.h"
 
 namespace kelvane::cli {
 
-// Lists the devices, or sends the plan's messages in order to the chosen output and returns once
-// they have left. Returns the exit status; problems go to standard error.
-int RunPlan(const Plan& plan);
+// Lists the devices on out, or sends the plan's messages in order and returns once they have left;
+// problems, and on a terminal how far a long send is, go to err. Returns the exit status.
+int RunPlan(Plan plan, QTextStream& out, QTextStream& err);
 
-// The whole command line, without a window: parse, then run. Returns the exit status.
+// Parses arguments (the program first), then runs them; returns the exit status.
+int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err);
+
+// Run on standard output and error, without a window.
 int RunCommandLine(int argc, char** argv);
 
 }  // namespace kelvane::cli

@@ -1,15 +1,16 @@
-#include "app/start_window.h"
-
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
-namespace kelvane {
+#include "cli/run.h"
 
+namespace {
+
+// Replaces this process with the window program, which lives apart so that the command line
+// never loads the widget libraries. Returns only when it cannot be started, with the status.
 int StartWindow(char** argv) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -24,4 +25,11 @@ int StartWindow(char** argv) {
     return 1;
 }
 
-}  // namespace kelvane
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        return kelvane::cli::RunCommandLine(argc, argv);
+    }
+    return StartWindow(argv);
+}
