@@ -63,7 +63,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "0\nInitialize; OpenOutput 1 10000 1; WritePart 1 0 F0" + Ones(1023) + "; WritePart 1 0" +
              Ones(1024) + "; WritePart 1 0" + Ones(1024) + "; WritePart 1 45" + Ones(1024) +
              "; WritePart 1 357" + Ones(905) +
-             " F7; Sleep 362; WriteShort 1 0 B0 07 01; Sleep 1364; Close 1; "},
+             " F7; Sleep 457; WriteShort 1 0 B0 07 01; Sleep 1269; Close 1; "},
         {"--to syn --cc 7 1 1", 0,
          "2\nInitialize; kelvane: --to syn names more than one output:\n#1: to Synth\n#2: to Synth "
          "B\n"},

@@ -14,7 +14,9 @@ namespace {
 // Time for the MIDI service to hand on a message after its scheduled moment: ALSA's queue timer
 // ticks every few milliseconds (4 ms at the kernel's usual 250 Hz), and a busy machine adds more.
 constexpr std::int64_t kDeliveryMarginMs = 25;
-constexpr std::int64_t kOrderMarginMs = 5;
+// The MIDI service counts a delay from its queue's time, which its timer updates only when it
+// fires: under load that time lags, and a message stamped shortly after another can go first.
+constexpr std::int64_t kOrderMarginMs = 100;
 
 bool FitsInt32(std::int64_t value) {
     return value >= std::numeric_limits<std::int32_t>::min() &&
@@ -232,8 +234,7 @@ bool MidiStream::Drained() const { return PortContext::Instance().Ready().NowMs(
 void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t delayMs) {
     const std::int64_t leavesAtMs = nowMs + std::max<std::int64_t>(delayMs, 0);
     pace_.Note(bytes, leavesAtMs);
-    // The MIDI service counts a delay in its own ticks, which need not turn with this clock:
-    // what follows a delayed write keeps a margin behind it.
+    // What follows a delayed write keeps a margin behind it (kOrderMarginMs).
     lastLeavesAtMs_ =
         std::max(lastLeavesAtMs_, delayMs > 0 ? leavesAtMs + kOrderMarginMs : leavesAtMs);
     if (latency_ > 0) {
