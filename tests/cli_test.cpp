@@ -46,6 +46,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     const QString dump = file("dump.syx", QByteArray("\xF0\x41\x10\xF7\xF0\xF7"));
     const QString empty = file("caf\xE9.syx", {});  // a name that is not UTF-8
     const QString slow = file("long.syx", "\xF0" + QByteArray(5000, 0x01) + "\xF7");
+    const QString fit = file("fit.syx", "\xF0" + QByteArray(3963, 0x01) + "\xF7");
     const struct {
         QString arguments;
         int failing;  // 1: opening the port, 2: writing to it
@@ -64,6 +65,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
              Ones(1024) + "; WritePart 1 0" + Ones(1024) + "; WritePart 1 45" + Ones(1024) +
              "; WritePart 1 357" + Ones(905) +
              " F7; Sleep 457; WriteShort 1 0 B0 07 01; Sleep 1269; Close 1; "},
+        // The Control Change just fits beside the first message; the next one waits for room.
+        {"--to 1 --syx " + fit + " --cc 7 1 1 --syx " + dump, 0,
+         "0\nInitialize; OpenOutput 1 10000 0; WriteSysEx 1 0 F0" + Ones(3963) +
+             " F7; WriteShort 1 0 B0 07 01; Sleep 2; WriteSysEx 1 0 F0 41 10 F7; Sleep 1; "
+             "WriteSysEx 1 0 F0 F7; Sleep 1368; Close 1; "},
         {"--to syn --cc 7 1 1", 0,
          "2\nInitialize; kelvane: --to syn names more than one output:\n#1: to Synth\n#2: to Synth "
          "B\n"},
