@@ -77,7 +77,7 @@ constexpr Option kOptions[] = {
     {"hex", "ROW", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", RowOf<HexSysExBytes>},
     {"syx", "FILE", "SysEx messages from a .syx file; - reads standard input.", FileOf},
     {"rate", "BYTES_PER_SECOND",
-     "Pace SysEx at this many bytes per second (by default a little below MIDI's 3125, so that "
+     "Pace messages at this many bytes per second (by default a little below MIDI's 3125, so that "
      "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
      nullptr},
 };
