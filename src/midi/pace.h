@@ -30,8 +30,6 @@ public:
 
     // A message longer than the burst has to go in pieces, each as the port drains.
     bool Paces(std::int64_t size) const { return bytesPerSecond_ != 0 && size > burstBytes_; }
-    std::int64_t BytesPerSecond() const { return bytesPerSecond_; }
-    std::int64_t BurstBytes() const { return burstBytes_; }
 
 private:
     std::int64_t bytesPerSecond_;

@@ -28,9 +28,12 @@ snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
 
 }  // namespace
 
-PortMidiBackend::~PortMidiBackend() {
+PortMidiBackend::~PortMidiBackend() { CloseSequencer(); }
+
+void PortMidiBackend::CloseSequencer() {
     if (sequencer_ != nullptr) {
         snd_seq_close(Sequencer(sequencer_));
+        sequencer_ = nullptr;
     }
 }
 
@@ -41,8 +44,10 @@ int PortMidiBackend::Initialize() {
     return error;
 }
 
+// Our handle lives as long as PortMidi's, so that the next initialisation sees the service anew.
 int PortMidiBackend::Terminate() {
     addresses_.clear();
+    CloseSequencer();
     return Pm_Terminate();
 }
 
@@ -50,12 +55,8 @@ int PortMidiBackend::Terminate() {
 // each port an output where it can be written to, then an input where it can be read.
 void PortMidiBackend::FindAddresses() {
     addresses_.clear();
-    if (sequencer_ == nullptr) {
-        snd_seq_t* opened = nullptr;
-        if (snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
-            return;
-        }
-        sequencer_ = opened;
+    if (OpenSequencer() < 0) {
+        return;
     }
     snd_seq_client_info_t* client = nullptr;
     snd_seq_port_info_t* port = nullptr;
@@ -202,15 +203,23 @@ std::string PortMidiBackend::ErrorText(int error) {
     return text;
 }
 
+int PortMidiBackend::OpenSequencer() {
+    if (sequencer_ != nullptr) {
+        return 0;
+    }
+    snd_seq_t* opened = nullptr;
+    const int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0);
+    sequencer_ = error < 0 ? nullptr : opened;
+    return error;
+}
+
 std::string PortMidiBackend::ServiceProblem() {
     // PortMidi reaches MIDI on Linux through the ALSA sequencer and says nothing when it cannot
     // open it; opening it here is the one way to know.
-    snd_seq_t* sequencer = nullptr;
-    const int error = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0);
+    const int error = OpenSequencer();
     if (error < 0) {
         return std::string("the ALSA sequencer cannot be opened (") + snd_strerror(error) + ")";
     }
-    snd_seq_close(sequencer);
     return {};
 }
 

@@ -38,6 +38,10 @@ private:
         int client;
         int port;
     };
+    // Our own handle on the ALSA sequencer, opened once it can be and closed with PortMidi: 0 or
+    // ALSA's error.
+    int OpenSequencer();
+    void CloseSequencer();
     void FindAddresses();
 
     std::string hostErrorText_;
