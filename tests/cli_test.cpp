@@ -81,13 +81,14 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "1\nInitialize; OpenOutput 1 10000 0; WriteShort 1 0 B0 07 01; Close 1; kelvane: --cc 7 1 "
          "1: Could not send to #1: to Synth.\nPortMidi error -10000\n"},
         {"--list", 0, "0\nInitialize; out:\n#0: (Keys)\n#1: to Synth\n#2: to Synth B\n"},
-        {"--syx " + dump + " --cc=7 --cc 7 1 --cc 7 17 100 --dec 12 --cc 1 1 128 --syx " +
+        {"--syx " + dump + " --cc=7 --cc 7 1 --cc 7 17 100 --dec 12 --hex -x --cc 1 1 128 --syx " +
              dir.path() + " --syx " + empty + " --list",
          0,
          Refusals({"--cc 7: needs three values, NUMBER CHANNEL VALUE",
                    "--cc 7 1: needs three values, NUMBER CHANNEL VALUE",
                    "--cc 7 17 100: CC channel are 1 to 16 only.",
                    "--dec 12: Not enough SysEx data in the text field.",
+                   "--hex -x: Not enough SysEx data in the text field.",
                    "--cc 1 1 128: CC value are 0 to 127 only.",
                    "--syx " + dir.path() + ": the file cannot be read: Is a directory",
                    "--syx " + dir.path() + "/caf\uFFFD.syx: the file is empty"})},

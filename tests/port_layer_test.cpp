@@ -8,6 +8,7 @@
 #include "midi/midi_library.h"
 #include "midi/paced_sysex.h"
 #include "midi/port_context.h"
+#include "midi/sysex_feed.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -152,8 +153,10 @@ TEST_F(PortLayer, WriteRefusesWhatIsNoShortMessage) {
     for (const auto& [status, data1, data2, expected] : cases) {
         EXPECT_EQ(WriteCc(stream, status, data1, data2), expected) << status << " " << data1;
     }
-    EXPECT_THAT(backend->Writes(), ElementsAre("WriteShort 1 0 B0 07 7F", "WriteShort 1 0 80 00 00",
-                                               "WriteShort 1 0 FF 7F 00"));
+    EXPECT_EQ(stream.Write({.Status = 0xC0, .Data1 = 5}), kNoError);  // one data byte: 0 after it
+    EXPECT_THAT(backend->Writes(),
+                ElementsAre("WriteShort 1 0 B0 07 7F", "WriteShort 1 0 80 00 00",
+                            "WriteShort 1 0 FF 7F 00", "WriteShort 1 0 C0 05 00"));
 }
 
 // A failed write stops the block; the next one goes.
@@ -162,6 +165,8 @@ TEST_F(PortLayer, WriteSysExSendsWholeMessagesOrNothing) {
     for (const char* refused : {"", "F0 7E", "7E F7", "F0 41 90 42 F7", "F0 01 F7 02",
                                 "F0 01 F0 02 F7", "F0 01 F7 F0", "F7", "F0"}) {
         EXPECT_EQ(stream.WriteSysEx(0, Block(refused), 0), kBadData) << refused;
+        EXPECT_TRUE(CheckSysEx(Block(refused)).messages.empty() &&
+                    Checked(Block(refused)).Bytes().empty());
     }
     for (const std::int64_t offset : {-1, 1, 3, 4}) {  // before, inside, at and past the end
         EXPECT_EQ(stream.WriteSysEx(0, Block("F0 7E F7"), offset), kBadData) << offset;
@@ -236,6 +241,7 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
                 const SendProgress progress = send.Step();
                 port.Take(backend->Writes(), backend->nowMs);
                 if (progress.finished) {
+                    EXPECT_EQ(progress.result, kNoError);
                     break;
                 }
                 backend->nowMs += progress.nextInMs;
@@ -257,6 +263,23 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         }
         EXPECT_NEAR(lastMs - start, expectedMs, 3) << expected.size() / 3;
         EXPECT_EQ(got, expected);
+    }
+}
+
+// Each write of a long message hands over what alsa-lib's buffer drains at once, holding back the
+// piece that tips it over, unless the end drains it again; no more than 12 stay scheduled.
+TEST(SysExFeed, WritesDrainTheBufferWhole) {
+    const struct {
+        std::size_t size, from;
+        bool heldBack;
+        FeedWrite expected;
+    } cases[] = {{5000, 0, false, {5000, 5, 0, false}},
+                 {16 * 1024, 0, false, {16 * 1024, 16, 4, false}},
+                 {16 * 1024 + 1, 0, false, {16 * 1024, 15, 3, true}},
+                 {20 * 1024, 16 * 1024, true, {20 * 1024, 5, 1, false}},
+                 {64 * 1024, 16 * 1024, true, {31 * 1024, 15, 3, true}}};
+    for (const auto& [size, from, heldBack, expected] : cases) {
+        EXPECT_EQ(NextFeedWrite(size, from, heldBack), expected) << size << " from " << from;
     }
 }
 

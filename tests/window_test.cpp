@@ -87,6 +87,7 @@ private slots:
 
         QString menus;
         for (const char* menu : {"FileMenu", "EditMenu"}) {
+            QCOMPARE(h.w().MenuItem(menu).menu()->objectName(), menu);
             for (const QAction* item : h.w().MenuItem(menu).menu()->actions()) {
                 menus += item->text() + u' ' + item->shortcut().toString() + u'|';
             }
@@ -95,8 +96,13 @@ private slots:
                  QStringLiteral("About\u2026 Ctrl+I|&Quit Ctrl+Q|&Undo Ctrl+Z| |Cu&t Ctrl+X|"
                                 "&Copy Ctrl+C|&Paste Ctrl+V|&Delete | |Select &All Ctrl+A|"));
         QCOMPARE(h.w().windowTitle(), QStringLiteral("Kelvane"));
-        QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName(),
-                 QStringLiteral("Kelvane org.kelvane.Kelvane"));
+        QCOMPARE(QApplication::applicationName() + u' ' + QGuiApplication::desktopFileName() +
+                     u' ' + QApplication::applicationVersion(),
+                 "Kelvane org.kelvane.Kelvane " + version::Text());
+        const VersionData& v = App::kVersion;
+        QCOMPARE(QList<int>({v.MajorVersion, v.MinorVersion, v.BugVersion, v.StageCode,
+                             v.NonReleaseVersion}),
+                 QList<int>({version::kMajor, version::kMinor, version::kPatch, 0, 0}));
         QVERIFY(!h.w().windowIcon().pixmap(32).isNull());
     }
 
@@ -282,6 +288,10 @@ private slots:
         QCOMPARE(
             Strings(h.backend->calls.end() - 5, h.backend->calls.end()),
             Strings({"Sleep 26", "Close 1", "Terminate", "Initialize", "OpenOutput 1 10000 1"}));
+        h.w().SendSysExHex().click();  // and Escape cancels as the dialog's button does
+        QTest::keyClick(h.w().ProgressDialog(), Qt::Key_Escape);
+        QTRY_VERIFY(h.w().ProgressDialog() == nullptr);
+        QVERIFY(h.backend->Writes().size() < 17 + 32);  // stopped between two messages
         QVERIFY(h.messages.isEmpty() && h.backend->misuse.empty());
     }
 

@@ -9,7 +9,9 @@
 namespace kelvane::cli {
 namespace {
 
-OutputChoice Refused(int status, const QString& problem) { return {-1, status, problem}; }
+OutputChoice Refused(int status, const QString& problem) {
+    return {.status = status, .problem = problem};
+}
 
 // One line for each device, each after a line break.
 QString Rows(std::span<const midi::MidiDeviceInfo> devices, const std::vector<std::int64_t>& ids) {
