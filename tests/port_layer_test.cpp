@@ -8,7 +8,6 @@
 #include "midi/midi_library.h"
 #include "midi/paced_sysex.h"
 #include "midi/port_context.h"
-#include "midi/sysex_feed.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -224,6 +223,7 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
          2900,
          100 + (5000 - Pace::kBurstBytes) * 1000 / 2900 + 100},
         {{Messages(1, 4104)}, 2900, (4104 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(1, 16 * 1024)}, 2900, (16 * 1024 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(1, 1 << 20)}, 2900, ((1 << 20) - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(256, 256)}, 0, 0},
@@ -263,23 +263,6 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         }
         EXPECT_NEAR(lastMs - start, expectedMs, 3) << expected.size() / 3;
         EXPECT_EQ(got, expected);
-    }
-}
-
-// Each write of a long message hands over what alsa-lib's buffer drains at once, holding back the
-// piece that tips it over, unless the end drains it again; no more than 12 stay scheduled.
-TEST(SysExFeed, WritesDrainTheBufferWhole) {
-    const struct {
-        std::size_t size, from;
-        bool heldBack;
-        FeedWrite expected;
-    } cases[] = {{5000, 0, false, {5000, 5, 0, false}},
-                 {16 * 1024, 0, false, {16 * 1024, 16, 4, false}},
-                 {16 * 1024 + 1, 0, false, {16 * 1024, 15, 3, true}},
-                 {20 * 1024, 16 * 1024, true, {20 * 1024, 5, 1, false}},
-                 {64 * 1024, 16 * 1024, true, {31 * 1024, 15, 3, true}}};
-    for (const auto& [size, from, heldBack, expected] : cases) {
-        EXPECT_EQ(NextFeedWrite(size, from, heldBack), expected) << size << " from " << from;
     }
 }
 

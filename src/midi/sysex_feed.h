@@ -27,8 +27,6 @@ struct FeedWrite {
     std::int64_t leaving = 0;  // pieces that reach the kernel in it, the held one first
     std::int64_t atOnce = 0;   // of those, how many go at once, so that the rest fit the pool
     bool holds = false;        // its last piece stays in alsa-lib's buffer until the next write
-
-    friend bool operator==(const FeedWrite&, const FeedWrite&) = default;
 };
 
 // heldBack: whether the write before held its last piece back.
