@@ -84,9 +84,7 @@ private:
 // " F0 7E F7": bytes as the recorded calls show them.
 std::string HexBytes(std::span<const std::uint8_t> bytes);
 
-inline midi::DeviceRecord Output(const std::string& name) {
-    return {.name = name, .interfaceName = "ALSA", .hasOutput = true};
-}
+inline midi::DeviceRecord Output(const std::string& name) { return {name, "ALSA", false, true}; }
 inline midi::DeviceRecord Input(const std::string& name) {
     return {.name = name, .interfaceName = "ALSA", .hasInput = true};
 }
