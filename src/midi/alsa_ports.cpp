@@ -13,16 +13,6 @@ snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
 
 }  // namespace
 
-int AlsaPorts::Open() {
-    if (sequencer_ != nullptr) {
-        return 0;
-    }
-    snd_seq_t* opened = nullptr;
-    const int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0);
-    sequencer_ = error < 0 ? nullptr : opened;
-    return error;
-}
-
 void AlsaPorts::Close() {
     addresses_.clear();
     if (sequencer_ != nullptr) {
@@ -30,10 +20,10 @@ void AlsaPorts::Close() {
     }
 }
 
-std::string AlsaPorts::Problem() {
-    const int error = Open();
-    if (error < 0) {
-        return std::string("the ALSA sequencer cannot be opened (") + snd_strerror(error) + ")";
+std::string AlsaPorts::Problem() const {
+    if (openError_ < 0) {
+        return std::string("the ALSA sequencer cannot be opened (") + snd_strerror(openError_) +
+               ")";
     }
     return {};
 }
@@ -42,7 +32,12 @@ std::string AlsaPorts::Problem() {
 // each port an output where it can be written to, then an input where it can be read.
 void AlsaPorts::Find() {
     addresses_.clear();
-    if (Open() < 0) {
+    if (sequencer_ == nullptr) {
+        snd_seq_t* opened = nullptr;
+        openError_ = snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0);
+        sequencer_ = openError_ < 0 ? nullptr : opened;
+    }
+    if (sequencer_ == nullptr) {
         return;
     }
     snd_seq_client_info_t* client = nullptr;

@@ -14,10 +14,11 @@ public:
     AlsaPorts(const AlsaPorts&) = delete;
     AlsaPorts& operator=(const AlsaPorts&) = delete;
 
-    // Why the sequencer cannot be opened, for the user; empty once it is open.
-    std::string Problem();
-    // Matches each device ID of PortMidi's list, as it stands now, to its sequencer port.
+    // Matches each device ID of PortMidi's list, as it stands now, to its sequencer port, opening
+    // the handle first if need be.
     void Find();
+    // Why the last Find could not open the sequencer, for the user; empty when it could.
+    std::string Problem() const;
     // Whether the port of device id has left; false for a device that could not be matched.
     bool Gone(int id) const;
     // Lets the handle go with PortMidi's, so that the next Find sees the service anew.
@@ -28,12 +29,10 @@ private:
         int client;
         int port;
     };
-    // 0 or ALSA's error.
-    int Open();
-
     // Empty when PortMidi's order could not be matched.
     std::vector<Address> addresses_;
     void* sequencer_ = nullptr;
+    int openError_ = 0;  // of the last attempt, 0 or ALSA's error
 };
 
 }  // namespace kelvane::midi

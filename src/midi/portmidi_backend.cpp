@@ -135,7 +135,7 @@ std::string PortMidiBackend::ErrorText(int error) {
 
 std::string PortMidiBackend::ServiceProblem() {
     // PortMidi reaches MIDI on Linux through the ALSA sequencer and says nothing when it cannot
-    // open it; opening it here is the one way to know.
+    // open it; our own handle's open, at initialisation, is the one way to know.
     return ports_.Problem();
 }
 
