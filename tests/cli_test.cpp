@@ -7,10 +7,19 @@
 #include <fstream>
 
 #include "cli/run.h"
+#include "midi/midi_library.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::cli {
 namespace {
+
+// Waits that pass the stand-in's time, as the port layer's own waits do.
+struct PortTime final : Pauses {
+    int Pause(std::int64_t ms, int) override {
+        midi::MidiLibrary::SleepMs(ms);
+        return 0;
+    }
+};
 
 // Everything the command line did: its status, the calls that reached the port, what it wrote to
 // standard error and, if anything, to standard output.
@@ -23,7 +32,8 @@ std::string Outcome(const QStringList& arguments, const testing::ScopedRecording
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    QString said = QString::number(Run(given, outStream, errStream)) + u'\n';
+    PortTime pauses;
+    QString said = QString::number(Run(given, outStream, errStream, pauses)) + u'\n';
     for (const std::string& call : port->calls) {
         said += QString::fromStdString(call) + "; ";
     }

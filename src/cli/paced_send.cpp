@@ -2,12 +2,11 @@
 
 #include "cli/arguments.h"
 #include "messages/send_progress_text.h"
-#include "midi/midi_library.h"
 
 namespace kelvane::cli {
 
 midi::SendProgress SendPaced(midi::MidiStream& stream, midi::SysExBlock messages,
-                             QTextStream* progress) {
+                             QTextStream* progress, Pauses& pauses) {
     midi::PacedSysEx send(stream, std::move(messages));
     bool shown = false;
     for (;;) {
@@ -22,8 +21,7 @@ midi::SendProgress SendPaced(midi::MidiStream& stream, midi::SysExBlock messages
             *progress << u'\r' << Said(SendProgressText(sent)) << "  " << Qt::flush;
             shown = true;
         }
-        // No window waits on this: the command line may simply sleep until the next step.
-        midi::MidiLibrary::SleepMs(sent.nextInMs);
+        pauses.Pause(sent.nextInMs);
     }
 }
 

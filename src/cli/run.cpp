@@ -31,8 +31,8 @@ std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     return 0;
 }
 
-void SleepUntil(std::int64_t dueMs) {
-    midi::MidiLibrary::SleepMs(dueMs - midi::MidiLibrary::NowMs());
+int PauseUntil(Pauses& pauses, std::int64_t dueMs) {
+    return pauses.Pause(dueMs - midi::MidiLibrary::NowMs());
 }
 
 // At once, so that it keeps its place among what the MIDI libraries print themselves.
@@ -55,19 +55,19 @@ int NoService(QTextStream& err, int status, const QString& problem) {
 // What became of one message; its PortMidi error is told as the window tells it. A Control
 // Change waits for room at the port like any message.
 SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, Message& message,
-                QTextStream* progress) {
+                QTextStream* progress, Pauses& pauses) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
-        SleepUntil(stream.DueMs(3));
+        PauseUntil(pauses, stream.DueMs(3));
         return SendControlChange(stream, deviceId, {*cc, {}});
     }
     const midi::SendProgress sent =
-        SendPaced(stream, std::move(std::get<midi::SysExBlock>(message.content)), progress);
+        SendPaced(stream, std::move(std::get<midi::SysExBlock>(message.content)), progress, pauses);
     return {{}, sent.result, deviceId, sent};
 }
 
 }  // namespace
 
-int RunPlan(Plan plan, QTextStream& out, QTextStream& err) {
+int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     const midi::MidiLibrary library;
     const std::vector<midi::MidiDeviceInfo> devices = midi::Devices();
     if (plan.list) {
@@ -94,23 +94,24 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err) {
     const auto* file = qobject_cast<const QFile*>(err.device());
     QTextStream* const progress = file != nullptr && isatty(file->handle()) == 1 ? &err : nullptr;
     for (Message& message : plan.messages) {
-        const SendResult result = Send(stream, choice.deviceId, message, progress);
+        const SendResult result = Send(stream, choice.deviceId, message, progress, pauses);
         if (!result.Sent()) {
             return Fail(err, kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
         }
     }
     // Success is told by ending, so only once what was written has left PortMidi and, at the
     // stream's pace, the port: the next command may then follow at once.
-    SleepUntil(stream.Pacing().EmptyAtMs(0, midi::MidiLibrary::NowMs()));
-    midi::MidiLibrary::SleepMs(midi::MidiLibrary::MsUntilOutputLeft());
+    PauseUntil(pauses, stream.Pacing().EmptyAtMs(0, midi::MidiLibrary::NowMs()));
+    pauses.Pause(midi::MidiLibrary::MsUntilOutputLeft());
     return kSent;
 }
 
-int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err) {
+int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, Pauses& pauses) {
     Parsed parsed = ParseArguments(arguments);
     Print(out, parsed.out);
     Print(err, parsed.err);
-    return parsed.exitStatus ? *parsed.exitStatus : RunPlan(std::move(parsed.plan), out, err);
+    return parsed.exitStatus ? *parsed.exitStatus
+                             : RunPlan(std::move(parsed.plan), out, err, pauses);
 }
 
 int RunCommandLine(int argc, char** argv) {
@@ -118,7 +119,8 @@ int RunCommandLine(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return Run(QList<QByteArray>(argv, argv + argc), out, err);
+    StopSignals pauses;
+    return Run(QList<QByteArray>(argv, argv + argc), out, err, pauses);
 }
 
 }  // namespace kelvane::cli
