@@ -89,4 +89,12 @@ bool AlsaPorts::Gone(int id) const {
     return snd_seq_get_any_port_info(Sequencer(sequencer_), address.client, address.port, port) < 0;
 }
 
+std::optional<std::pair<int, int>> AlsaPorts::SequencerAddress(int id) const {
+    if (id < 0 || id >= std::ssize(addresses_)) {
+        return std::nullopt;
+    }
+    const Address address = addresses_[std::size_t(id)];
+    return std::pair(address.client, address.port);
+}
+
 }  // namespace kelvane::midi

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvane::midi {
@@ -23,6 +25,8 @@ public:
     bool Gone(int id) const;
     // Lets the handle go with PortMidi's, so that the next Find sees the service anew.
     void Close();
+    // The sequencer client and port of device id; none for a device that could not be matched.
+    std::optional<std::pair<int, int>> SequencerAddress(int id) const;
 
 private:
     struct Address {

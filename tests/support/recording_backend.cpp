@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "midi/midi_error.h"
@@ -115,6 +116,66 @@ int RecordingBackend::WriteSysExParts(midi::StreamHandle stream,
 void RecordingBackend::SleepMs(std::int64_t ms) {
     calls.push_back("Sleep " + std::to_string(ms));
     nowMs += ms;
+}
+
+int RecordingBackend::OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) {
+    calls.push_back("OpenInput " + std::to_string(id) + " " + std::to_string(bufferSize));
+    const bool busy = std::ranges::any_of(open_, [id](auto& open) { return open.second == id; });
+    if (!DeviceInfo(id) || !DeviceInfo(id)->hasInput || busy || failingOpens.contains(id)) {
+        return midi::kInvalidDeviceId;
+    }
+    *stream = reinterpret_cast<midi::StreamHandle>(nextHandle_++);
+    open_[*stream] = id;
+    return midi::kNoError;
+}
+
+int RecordingBackend::SetFilter(midi::StreamHandle stream, std::int32_t filters) {
+    const auto found = open_.find(stream);
+    calls.push_back("SetFilter " + std::to_string(found == open_.end() ? -1 : found->second) + " " +
+                    std::to_string(filters));
+    realTimeDropped_ = (filters & midi::kFilterRealTime) != 0;
+    return found == open_.end() ? midi::kBadPtr : midi::kNoError;
+}
+
+int RecordingBackend::Poll(midi::StreamHandle stream) {
+    if (!open_.contains(stream)) {
+        return midi::kBadPtr;
+    }
+    return arrived_ < arrivals.size() && arrivals[arrived_].atMs <= nowMs ? 1 : 0;
+}
+
+int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) {
+    if (!open_.contains(stream)) {
+        misuse.emplace_back("Read on a dead handle");
+        return midi::kBadPtr;
+    }
+    std::size_t count = 0;
+    while (count < bytes.size() && arrived_ < arrivals.size() && arrivals[arrived_].atMs <= nowMs) {
+        const std::vector<std::uint8_t>& next = arrivals[arrived_].bytes;
+        if (next.empty()) {  // a loss, told after what came before it
+            if (count > 0) {
+                break;
+            }
+            ++arrived_;
+            return midi::kBufferOverflow;
+        }
+        const std::uint8_t byte = next[readOf_++];
+        if (readOf_ == next.size()) {
+            ++arrived_;
+            readOf_ = 0;
+        }
+        if (byte < 0xF8 || !realTimeDropped_) {
+            bytes[count++] = byte;
+        }
+    }
+    return static_cast<int>(count);
+}
+
+std::int64_t RecordingBackend::MsUntilInput() const {
+    if (arrived_ >= arrivals.size()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return std::max<std::int64_t>(arrivals[arrived_].atMs - nowMs, 0);
 }
 
 ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices) {

@@ -1,0 +1,141 @@
+#include "midi/alsa_input.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace kelvane::midi {
+namespace {
+
+snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
+snd_midi_event_t* Decoder(void* handle) { return static_cast<snd_midi_event_t*>(handle); }
+
+constexpr int kRealTime[] = {SND_SEQ_EVENT_CLOCK,    SND_SEQ_EVENT_TICK, SND_SEQ_EVENT_START,
+                             SND_SEQ_EVENT_CONTINUE, SND_SEQ_EVENT_STOP, SND_SEQ_EVENT_SENSING,
+                             SND_SEQ_EVENT_RESET};
+
+}  // namespace
+
+AlsaInput::~AlsaInput() {
+    if (decoder_ != nullptr) {
+        snd_midi_event_free(Decoder(decoder_));
+    }
+    if (sequencer_ != nullptr) {
+        snd_seq_close(Sequencer(sequencer_));
+    }
+}
+
+int AlsaInput::Open(int client, int port, int poolCells) {
+    snd_seq_t* opened = nullptr;
+    if (const int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK);
+        error < 0) {
+        return error;
+    }
+    sequencer_ = opened;
+    snd_midi_event_t* decoder = nullptr;
+    if (const int error = snd_midi_event_new(0, &decoder); error < 0) {
+        return error;
+    }
+    decoder_ = decoder;
+    // Whole messages, each with its status: a status byte is what tells a cut SysEx.
+    snd_midi_event_no_status(decoder, 1);
+    snd_seq_set_client_name(opened, "Kelvane");
+    const int own = snd_seq_create_simple_port(opened, "Kelvane input", SND_SEQ_PORT_CAP_WRITE,
+                                               SND_SEQ_PORT_TYPE_APPLICATION);
+    if (own < 0) {
+        return own;
+    }
+    if (const int error = snd_seq_set_client_pool_input(opened, std::size_t(poolCells));
+        error < 0) {
+        return error;
+    }
+    return snd_seq_connect_from(opened, own, client, port);
+}
+
+int AlsaInput::DropRealTime() {
+    snd_seq_client_info_t* info = nullptr;
+    snd_seq_client_info_alloca(&info);
+    if (const int error = snd_seq_get_client_info(Sequencer(sequencer_), info); error < 0) {
+        return error;
+    }
+    // The service's filter lets through only the kinds named in it: name all the others.
+    for (int type = 0; type < 256; ++type) {
+        if (std::ranges::find(kRealTime, type) == std::end(kRealTime)) {
+            snd_seq_client_info_event_filter_add(info, type);
+        }
+    }
+    return snd_seq_set_client_info(Sequencer(sequencer_), info);
+}
+
+int AlsaInput::Pending() {
+    if (handedOut_ < pending_.size() || lost_) {
+        return 1;
+    }
+    const int waiting = snd_seq_event_input_pending(Sequencer(sequencer_), 1);
+    // Reading from the service is what reports a loss, once: keep it for Read.
+    if (waiting == -ENOSPC) {
+        lost_ = true;
+        return 1;
+    }
+    return waiting < 0 && waiting != -EAGAIN ? waiting : int(waiting > 0);
+}
+
+int AlsaInput::Read(std::span<std::uint8_t> bytes) {
+    std::size_t count = 0;
+    for (;;) {
+        const std::size_t taken = std::min(bytes.size() - count, pending_.size() - handedOut_);
+        std::copy_n(pending_.begin() + std::ptrdiff_t(handedOut_), taken, bytes.begin() + count);
+        count += taken;
+        handedOut_ += taken;
+        if (count == bytes.size()) {
+            return int(count);
+        }
+        pending_.clear();
+        handedOut_ = 0;
+        if (lost_) {
+            if (count > 0) {
+                return int(count);
+            }
+            lost_ = false;
+            return -ENOSPC;
+        }
+        const int taking = TakeEvent();
+        if (taking == -ENOSPC) {
+            lost_ = true;
+        } else if (taking < 0) {
+            return count > 0 || taking == -EAGAIN ? int(count) : taking;
+        }
+    }
+}
+
+int AlsaInput::TakeEvent() {
+    snd_seq_event_t* event = nullptr;
+    const int error = snd_seq_event_input(Sequencer(sequencer_), &event);
+    if (error < 0) {
+        return error;
+    }
+    if (event->type == SND_SEQ_EVENT_SYSEX) {
+        const auto* data = static_cast<const std::uint8_t*>(event->data.ext.ptr);
+        pending_.assign(data, data + event->data.ext.len);
+        return 0;
+    }
+    std::uint8_t message[16];
+    const long size = snd_midi_event_decode(Decoder(decoder_), message, sizeof message, event);
+    // Events that are no MIDI message (the service's own notices) decode to nothing.
+    pending_.assign(message, message + std::max(size, 0L));
+    return 0;
+}
+
+int AlsaInput::Descriptor() const {
+    pollfd descriptor{-1, 0, 0};
+    if (sequencer_ == nullptr ||
+        snd_seq_poll_descriptors(Sequencer(sequencer_), &descriptor, 1, POLLIN) != 1) {
+        return -1;
+    }
+    return descriptor.fd;
+}
+
+}  // namespace kelvane::midi
