@@ -8,6 +8,7 @@
 
 #include "cli/output_choice.h"
 #include "cli/paced_send.h"
+#include "cli/receive.h"
 #include "messages/send.h"
 #include "midi/device_rows.h"
 #include "midi/midi_stream.h"
@@ -76,12 +77,26 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
         }
         return devices.empty() ? NoService(err, kSent, {}) : kSent;
     }
-    const OutputChoice choice = ChooseOutput(devices, plan.to);
+    // Receiving alone needs an output only to listen on its port's own input.
+    const bool needsOutput =
+        !plan.messages.empty() || !plan.receive || !plan.receive->from || plan.to.has_value();
+    const OutputChoice choice =
+        needsOutput ? ChooseOutput(devices, plan.to) : OutputChoice{-1, kSent, {}};
     if (choice.status == kMidiFailed) {
         return NoService(err, kMidiFailed, choice.problem);
     }
     if (choice.status != kSent) {
         return Fail(err, choice.status, choice.problem);
+    }
+    std::optional<Receiving> receiving;
+    if (plan.receive) {
+        receiving.emplace(*plan.receive);
+        if (const int status = receiving->Open(devices, choice.deviceId, err); status != kSent) {
+            return status;
+        }
+        if (plan.messages.empty()) {
+            return receiving->Finish(out, err, pauses);
+        }
     }
     midi::MidiStream stream;
     stream.SetPacing(plan.bytesPerSecond ? midi::Pace(*plan.bytesPerSecond) : midi::Pace());
@@ -103,7 +118,7 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     // stream's pace, the port: the next command may then follow at once.
     PauseUntil(pauses, stream.Pacing().EmptyAtMs(0, midi::MidiLibrary::NowMs()));
     pauses.Pause(midi::MidiLibrary::MsUntilOutputLeft());
-    return kSent;
+    return receiving ? receiving->Finish(out, err, pauses) : kSent;
 }
 
 int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, Pauses& pauses) {
