@@ -16,8 +16,9 @@ int Say(QTextStream& err, int status, const QString& text) {
     return status;
 }
 
-QString Messages(std::int64_t count) {
-    return count == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(count);
+// "1 message", "2 whole messages"
+QString Messages(std::int64_t count, const QString& kind = {}) {
+    return QStringLiteral("%1 %2message%3").arg(count).arg(kind).arg(count == 1 ? "" : "s");
 }
 
 // "2.5 s"
@@ -100,9 +101,10 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
     const QString got = QStringLiteral("%1 (%2 bytes)").arg(Messages(count)).arg(input.Bytes());
     if (error == midi::kBufferOverflow) {
         return Say(err, kMidiFailed,
-                   QStringLiteral("Input from %1 was lost after %2 whole: the MIDI service dropped "
-                                  "what came faster than it was read. Nothing was written.")
-                       .arg(from_, got));
+                   QStringLiteral("Input from %1 was lost after %2 (%3 bytes): the MIDI service "
+                                  "dropped what came faster than it was read. Nothing was written.")
+                       .arg(from_, Messages(count, QStringLiteral("whole ")))
+                       .arg(input.Bytes()));
     }
     if (error != midi::kNoError) {
         return Say(
