@@ -92,7 +92,7 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
         {"--to synth --hex \"F0 7E 7F 06 01 F7\" --receive - --count 1",
          {{10, reply}},
          0,
-         "0\nInitialize; OpenInput 3 2000; SetFilter 3 1; OpenOutput 2 10000 0; WriteSysEx 2 0 F0 "
+         "0\nInitialize; OpenInput 3 2000; OpenOutput 2 10000 0; WriteSysEx 2 0 F0 "
          "7E 7F 06 01 F7; Sleep 3; Sleep 7; Close 3; Close 2; \n10 ms\nkelvane: Received 1 message "
          "(7 bytes) from #3: (Synth).\nout:\nF0 7E 00 06 02 41 F7\n",
          {}},
@@ -100,7 +100,7 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
         {"--to 2 --cc 0 1 0 --receive " + file + " --wait 0.5",
          {{400, bank}, {800, reply}, {1200, {0xF8}}, {1400, bank}},
          0,
-         "0\nInitialize; OpenInput 3 2000; SetFilter 3 1; OpenOutput 2 10000 0; WriteShort 2 0 B0 "
+         "0\nInitialize; OpenInput 3 2000; OpenOutput 2 10000 0; WriteShort 2 0 B0 "
          "00 00; Sleep 2; Sleep 398; Sleep 400; Sleep 400; Sleep 100; Close 3; Close 2; \n1300 "
          "ms\nkelvane: Received 2 messages (12 bytes) from #3: (Synth) into " +
              file.toStdString() + ".\n",
@@ -108,34 +108,34 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
         {"--from keys --receive " + file + " --count 3",
          {{100, bank}, {200, bank}},
          0,
-         "1\nInitialize; OpenInput 0 2000; SetFilter 0 1; Sleep 100; Sleep 100; Sleep 2000; Close "
+         "1\nInitialize; OpenInput 0 2000; Sleep 100; Sleep 100; Sleep 2000; Close "
          "0; \n2200 ms\nkelvane: Received only 2 of 3 messages (10 bytes) from #0: (Keys) into " +
              file.toStdString() + "; no more came within 2 s.\n",
          QByteArray("\xF0\x43\x00\x09\xF7\xF0\x43\x00\x09\xF7", 10)},
         {"--receive " + file,
          {},
          0,
-         "1\nInitialize; OpenInput 3 2000; SetFilter 3 1; Sleep 2000; Close 3; \n2000 "
+         "1\nInitialize; OpenInput 3 2000; Sleep 2000; Close 3; \n2000 "
          "ms\nkelvane: Nothing arrived from #3: (Synth) within 2 s.\n",
          {}},
         {"--receive " + file,
          {{5, {0xF0, 0x01, 0xB0, 0x07, 0x7F, 0xF7}}, {6, {0xF0, 0x02}}},
          0,
-         "1\nInitialize; OpenInput 3 2000; SetFilter 3 1; Sleep 5; Sleep 1; Sleep 2000; Close 3; "
+         "1\nInitialize; OpenInput 3 2000; Sleep 5; Sleep 1; Sleep 2000; Close 3; "
          "\n2006 ms\nkelvane: No whole message arrived from #3: (Synth) within 2 s. 2 messages "
          "were cut short and left out.\n",
          {}},
         {"--receive " + file,
          {{5, bank}, {6, {}}, {7, bank}},
          0,
-         "1\nInitialize; OpenInput 3 2000; SetFilter 3 1; Sleep 5; Sleep 1; Close 3; \n6 "
+         "1\nInitialize; OpenInput 3 2000; Sleep 5; Sleep 1; Close 3; \n6 "
          "ms\nkelvane: Input from #3: (Synth) was lost after 1 whole message (5 bytes): the MIDI "
          "service dropped what came faster than it was read. Nothing was written.\n",
          {}},
         {"--receive " + file,
          {{100, bank}, {200, {0xF0, 0x01}}},
          300,
-         "130\nInitialize; OpenInput 3 2000; SetFilter 3 1; Sleep 100; Sleep 100; Sleep 100; "
+         "130\nInitialize; OpenInput 3 2000; Sleep 100; Sleep 100; Sleep 100; "
          "Close 3; \n300 ms\nkelvane: Interrupted: received 1 message (5 bytes) from #3: (Synth) "
          "into " +
              file.toStdString() + ". 1 message was cut short and left out.\n",

@@ -54,11 +54,10 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
                            .arg(plan_.file, file_->errorString()));
         }
     }
-    int error = input_.OpenInput(choice.deviceId, kInputPoolEvents);
-    if (error == midi::kNoError) {
-        error = input_.SetFilter(midi::kFilterRealTime);
-    }
-    if (error != midi::kNoError) {
+    // Real-time messages are dropped here, not by the MIDI service: a VirMIDI port stops passing
+    // anything on once a receiver's filter refuses one of its events.
+    if (const int error = input_.OpenInput(choice.deviceId, kInputPoolEvents);
+        error != midi::kNoError) {
         return Say(
             err, kMidiFailed,
             QStringLiteral("Could not receive from %1.\n").arg(from_) + midi::ErrorText(error));

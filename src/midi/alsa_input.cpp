@@ -13,10 +13,6 @@ namespace {
 snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
 snd_midi_event_t* Decoder(void* handle) { return static_cast<snd_midi_event_t*>(handle); }
 
-constexpr int kRealTime[] = {SND_SEQ_EVENT_CLOCK,    SND_SEQ_EVENT_TICK, SND_SEQ_EVENT_START,
-                             SND_SEQ_EVENT_CONTINUE, SND_SEQ_EVENT_STOP, SND_SEQ_EVENT_SENSING,
-                             SND_SEQ_EVENT_RESET};
-
 }  // namespace
 
 AlsaInput::~AlsaInput() {
@@ -53,21 +49,6 @@ int AlsaInput::Open(int client, int port, int poolCells) {
         return error;
     }
     return snd_seq_connect_from(opened, own, client, port);
-}
-
-int AlsaInput::DropRealTime() {
-    snd_seq_client_info_t* info = nullptr;
-    snd_seq_client_info_alloca(&info);
-    if (const int error = snd_seq_get_client_info(Sequencer(sequencer_), info); error < 0) {
-        return error;
-    }
-    // The service's filter lets through only the kinds named in it: name all the others.
-    for (int type = 0; type < 256; ++type) {
-        if (std::ranges::find(kRealTime, type) == std::end(kRealTime)) {
-            snd_seq_client_info_event_filter_add(info, type);
-        }
-    }
-    return snd_seq_set_client_info(Sequencer(sequencer_), info);
 }
 
 int AlsaInput::Pending() {

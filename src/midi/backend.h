@@ -16,9 +16,6 @@ struct DeviceRecord {
 
 using StreamHandle = void*;
 
-// Input filters: real-time messages (clock, start, stop, active sensing, reset).
-inline constexpr std::int32_t kFilterRealTime = 1;
-
 // Part of one SysEx message and the time stamp it leaves at (see Backend::TimeStamp).
 struct SysExPart {
     std::span<const std::uint8_t> bytes;
@@ -65,8 +62,6 @@ public:
     // Input, read where nothing is lost unnoticed: PortMidi's own input ignores the MIDI
     // service's report that input was dropped.
     virtual int OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) = 0;
-    // Drops the kinds of message in filters (kFilter... bits) before they take room.
-    virtual int SetFilter(StreamHandle stream, std::int32_t filters) = 0;
     // 1 when input waits to be read, 0 when none does, else an error.
     virtual int Poll(StreamHandle stream) = 0;
     // The bytes that arrived since the last read, as they came on the wire, up to bytes.size():

@@ -263,13 +263,6 @@ int MidiStream::OpenInput(std::int64_t deviceId, std::int64_t bufferSize) {
     return kNoError;
 }
 
-int MidiStream::SetFilter(std::int64_t filters) {
-    if (!IsInputOpen() || !FitsInt32(filters)) {
-        return IsInputOpen() ? kBadData : kBadPtr;
-    }
-    return PortContext::Instance().Ready().SetFilter(input_, static_cast<std::int32_t>(filters));
-}
-
 int MidiStream::Poll() {
     return IsInputOpen() ? PortContext::Instance().Ready().Poll(input_) : kBadPtr;
 }

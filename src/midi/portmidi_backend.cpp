@@ -176,14 +176,6 @@ int PortMidiBackend::OpenInput(StreamHandle* stream, int id, std::int32_t buffer
     return pmNoError;
 }
 
-int PortMidiBackend::SetFilter(StreamHandle stream, std::int32_t filters) {
-    AlsaInput* input = InputOf(stream);
-    if (input == nullptr) {
-        return pmBadPtr;
-    }
-    return (filters & kFilterRealTime) != 0 ? InputError(input->DropRealTime()) : pmNoError;
-}
-
 int PortMidiBackend::Poll(StreamHandle stream) {
     AlsaInput* input = InputOf(stream);
     return input == nullptr ? pmBadPtr : InputError(input->Pending());

@@ -129,14 +129,6 @@ int RecordingBackend::OpenInput(midi::StreamHandle* stream, int id, std::int32_t
     return midi::kNoError;
 }
 
-int RecordingBackend::SetFilter(midi::StreamHandle stream, std::int32_t filters) {
-    const auto found = open_.find(stream);
-    calls.push_back("SetFilter " + std::to_string(found == open_.end() ? -1 : found->second) + " " +
-                    std::to_string(filters));
-    realTimeDropped_ = (filters & midi::kFilterRealTime) != 0;
-    return found == open_.end() ? midi::kBadPtr : midi::kNoError;
-}
-
 int RecordingBackend::Poll(midi::StreamHandle stream) {
     if (!open_.contains(stream)) {
         return midi::kBadPtr;
@@ -164,9 +156,7 @@ int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> by
             ++arrived_;
             readOf_ = 0;
         }
-        if (byte < 0xF8 || !realTimeDropped_) {
-            bytes[count++] = byte;
-        }
+        bytes[count++] = byte;
     }
     return static_cast<int>(count);
 }

@@ -60,14 +60,13 @@ public:
 
     // Input: what arrives at whichever input is open, each at its time on the stand-in's clock;
     // an arrival without bytes stands for input that the MIDI service dropped. Calls recorded:
-    // "OpenInput 3 2000", "SetFilter 3 1"; reads are not.
+    // "OpenInput 3 2000"; reads are not.
     struct Arrival {
         std::int64_t atMs;
         std::vector<std::uint8_t> bytes;
     };
     std::vector<Arrival> arrivals;
     int OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) override;
-    int SetFilter(midi::StreamHandle stream, std::int32_t filters) override;
     int Poll(midi::StreamHandle stream) override;
     int Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) override;
     // Not a real descriptor: a wait on it lasts until the next arrival (MsUntilInput).
@@ -84,7 +83,6 @@ private:
     std::intptr_t nextHandle_ = 1;
     std::size_t arrived_ = 0;  // arrivals read whole
     std::size_t readOf_ = 0;   // bytes read of the next one
-    bool realTimeDropped_ = false;
 };
 
 // Installs a fresh stand-in, with devices for the first initialisation to see, in the port
