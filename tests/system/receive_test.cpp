@@ -2,6 +2,8 @@
 // the request there and answers into it, which the sequencer delivers as input from VirMIDI 0-0.
 #include <fcntl.h>
 #include <poll.h>
+#include <sound/asound.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -69,6 +71,9 @@ private:
                 poll(&writable, 1, 50);
             }
         }
+        // Until VirMIDI has passed every byte on: the last one has then arrived.
+        int output = SNDRV_RAWMIDI_STREAM_OUTPUT;
+        ioctl(fd_, SNDRV_RAWMIDI_IOCTL_DRAIN, &output);
         lastByte_ = Clock::now();
         done_.set_value();
     }
