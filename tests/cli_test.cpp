@@ -110,7 +110,6 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--list --cc 7 1 1", 0, Refused("--list sends nothing; give it alone")},
         {"--wait 1 --cc 7 1 1", 0, Refused("--wait goes with --receive")},
         {"--receive - --wait 0.09", 0, Refused("--wait 0.09: needs seconds from 0.1 up")},
-        {"--receive - --wait 1e3", 0, Refused("--wait 1e3: needs seconds from 0.1 up")},
         {"--receive - --count 0", 0, Refused("--count 0: needs a whole number of messages from 1")},
         {"--receive= --cc 7 1 1", 0,
          Refused("--receive needs a file name, or - for standard output")},

@@ -51,19 +51,6 @@ int AlsaInput::Open(int client, int port, int poolCells) {
     return snd_seq_connect_from(opened, own, client, port);
 }
 
-int AlsaInput::Pending() {
-    if (handedOut_ < pending_.size() || lost_) {
-        return 1;
-    }
-    const int waiting = snd_seq_event_input_pending(Sequencer(sequencer_), 1);
-    // Reading from the service is what reports a loss, once: keep it for Read.
-    if (waiting == -ENOSPC) {
-        lost_ = true;
-        return 1;
-    }
-    return waiting < 0 && waiting != -EAGAIN ? waiting : int(waiting > 0);
-}
-
 int AlsaInput::Read(std::span<std::uint8_t> bytes) {
     std::size_t count = 0;
     for (;;) {

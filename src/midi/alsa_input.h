@@ -21,8 +21,6 @@ public:
     // Opens the client, with room for poolCells events waiting to be read, and subscribes its
     // port to client:port.
     int Open(int client, int port, int poolCells);
-    // Whether anything waits to be read: 1, 0 or an error.
-    int Pending();
     // The bytes that arrived, in order, up to bytes.size(): their count, or -ENOSPC once when
     // the MIDI service dropped input after them.
     int Read(std::span<std::uint8_t> bytes);

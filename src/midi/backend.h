@@ -62,8 +62,6 @@ public:
     // Input, read where nothing is lost unnoticed: PortMidi's own input ignores the MIDI
     // service's report that input was dropped.
     virtual int OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) = 0;
-    // 1 when input waits to be read, 0 when none does, else an error.
-    virtual int Poll(StreamHandle stream) = 0;
     // The bytes that arrived since the last read, as they came on the wire, up to bytes.size():
     // their count, or kBufferOverflow once when input was lost before them.
     virtual int Read(StreamHandle stream, std::span<std::uint8_t> bytes) = 0;

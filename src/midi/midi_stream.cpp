@@ -263,10 +263,6 @@ int MidiStream::OpenInput(std::int64_t deviceId, std::int64_t bufferSize) {
     return kNoError;
 }
 
-int MidiStream::Poll() {
-    return IsInputOpen() ? PortContext::Instance().Ready().Poll(input_) : kBadPtr;
-}
-
 int MidiStream::Read(std::span<std::uint8_t> bytes) {
     return IsInputOpen() ? PortContext::Instance().Ready().Read(input_, bytes) : kBadPtr;
 }

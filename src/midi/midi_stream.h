@@ -100,8 +100,6 @@ public:
     // Input. A stream open on an input cannot write; Close, OpenOutput and OpenInput close it.
     // Opens on the input deviceId with room for bufferSize events. Returns 0 or an error.
     int OpenInput(std::int64_t deviceId, std::int64_t bufferSize);
-    // 1 when input waits, 0 when none does, else an error; kBadPtr when not open on an input.
-    int Poll();
     // The bytes that arrived, as on the wire, up to bytes.size(): their count, or
     // kBufferOverflow once when input was lost before them.
     int Read(std::span<std::uint8_t> bytes);

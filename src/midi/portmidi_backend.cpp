@@ -176,11 +176,6 @@ int PortMidiBackend::OpenInput(StreamHandle* stream, int id, std::int32_t buffer
     return pmNoError;
 }
 
-int PortMidiBackend::Poll(StreamHandle stream) {
-    AlsaInput* input = InputOf(stream);
-    return input == nullptr ? pmBadPtr : InputError(input->Pending());
-}
-
 int PortMidiBackend::Read(StreamHandle stream, std::span<std::uint8_t> bytes) {
     AlsaInput* input = InputOf(stream);
     if (input == nullptr) {

@@ -32,7 +32,6 @@ public:
     void SleepMs(std::int64_t ms) override;
 
     int OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) override;
-    int Poll(StreamHandle stream) override;
     int Read(StreamHandle stream, std::span<std::uint8_t> bytes) override;
     int InputDescriptor(StreamHandle stream) override;
 

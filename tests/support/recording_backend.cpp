@@ -46,8 +46,12 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasOutput);
+}
+
+int RecordingBackend::Open(midi::StreamHandle* stream, int id, bool usable) {
     const bool busy = std::ranges::any_of(open_, [id](auto& open) { return open.second == id; });
-    if (!DeviceInfo(id) || !DeviceInfo(id)->hasOutput || busy || failingOpens.contains(id)) {
+    if (!usable || busy || failingOpens.contains(id)) {
         return midi::kInvalidDeviceId;
     }
     *stream = reinterpret_cast<midi::StreamHandle>(nextHandle_++);
@@ -120,20 +124,7 @@ void RecordingBackend::SleepMs(std::int64_t ms) {
 
 int RecordingBackend::OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) {
     calls.push_back("OpenInput " + std::to_string(id) + " " + std::to_string(bufferSize));
-    const bool busy = std::ranges::any_of(open_, [id](auto& open) { return open.second == id; });
-    if (!DeviceInfo(id) || !DeviceInfo(id)->hasInput || busy || failingOpens.contains(id)) {
-        return midi::kInvalidDeviceId;
-    }
-    *stream = reinterpret_cast<midi::StreamHandle>(nextHandle_++);
-    open_[*stream] = id;
-    return midi::kNoError;
-}
-
-int RecordingBackend::Poll(midi::StreamHandle stream) {
-    if (!open_.contains(stream)) {
-        return midi::kBadPtr;
-    }
-    return arrived_ < arrivals.size() && arrivals[arrived_].atMs <= nowMs ? 1 : 0;
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasInput);
 }
 
 int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) {

@@ -67,7 +67,6 @@ public:
     };
     std::vector<Arrival> arrivals;
     int OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) override;
-    int Poll(midi::StreamHandle stream) override;
     int Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) override;
     // Not a real descriptor: a wait on it lasts until the next arrival (MsUntilInput).
     int InputDescriptor(midi::StreamHandle) override { return 1000; }
@@ -75,6 +74,8 @@ public:
     std::int64_t MsUntilInput() const;
 
 private:
+    // A handle on device id, unless it is not usable, busy or failing.
+    int Open(midi::StreamHandle* stream, int id, bool usable);
     int Record(const char* call, midi::StreamHandle stream, const std::string& when,
                std::span<const std::uint8_t> bytes);
 

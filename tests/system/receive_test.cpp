@@ -23,16 +23,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::string_literals;
 
-// Reads a request of requestSize bytes on VirMIDI 0-0, then writes the reply at bytesPerSecond
-// (0: as fast as the device takes it). Open once constructed.
+// Reads a request of 6 bytes on VirMIDI 0-0, then writes the reply at bytesPerSecond (0: as fast
+// as the device takes it). Open once constructed.
 class Responder {
 public:
-    Responder(std::string reply, int bytesPerSecond, std::size_t requestSize = 6)
+    Responder(std::string reply, int bytesPerSecond)
         : fd_(open("/dev/snd/midiC0D0", O_RDWR | O_NONBLOCK)) {
         EXPECT_GE(fd_, 0) << "VirMIDI 0-0's raw device";
-        thread_ = std::thread([this, reply = std::move(reply), bytesPerSecond, requestSize] {
-            Answer(reply, bytesPerSecond, requestSize);
-        });
+        thread_ = std::thread(
+            [this, reply = std::move(reply), bytesPerSecond] { Answer(reply, bytesPerSecond); });
     }
     ~Responder() {
         stop_ = true;
@@ -47,8 +46,8 @@ public:
     Clock::time_point LastByte() const { return lastByte_; }
 
 private:
-    void Answer(const std::string& reply, int bytesPerSecond, std::size_t requestSize) {
-        while (request_.size() < requestSize && !stop_) {
+    void Answer(const std::string& reply, int bytesPerSecond) {
+        while (request_.size() < 6 && !stop_) {
             pollfd readable{fd_, POLLIN, 0};
             char byte = 0;
             if (poll(&readable, 1, 50) == 1 && read(fd_, &byte, 1) == 1) {
@@ -86,23 +85,9 @@ private:
     std::thread thread_;
 };
 
-struct Ran {
-    int status;
-    std::string out, err;
-    Clock::time_point ended;
-};
-
-Ran Kelvane(const QStringList& arguments) {
-    QProcess kelvane;
-    kelvane.start(KELVANE_PROGRAM, arguments);
-    EXPECT_TRUE(kelvane.waitForFinished(60000));
-    return {kelvane.exitCode(), kelvane.readAllStandardOutput().toStdString(),
-            kelvane.readAllStandardError().toStdString(), Clock::now()};
-}
-
 std::string Read(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "(none)";
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "";
 }
 
 // count messages of size bytes, told apart by their data.
@@ -114,142 +99,121 @@ std::string Messages(int count, std::size_t size) {
     return block;
 }
 
-const std::string kRequest = "\xF0\x7E\x7F\x06\x01\xF7"s;
-const QStringList kAsk = {"--to", "VirMIDI 0-0", "--hex", "F0 7E 7F 06 01 F7"};
-
-TEST(Receive, IdentityReplyAsAHexLineFromTheOutputsOwnInput) {
-    Responder device("\xF0\x7E\x00\x06\x02\x41\x10\x20\x30\x40\x01\x02\x03\x04\xF7"s, 3000);
-    const Ran ran = Kelvane(kAsk + QStringList{"--receive", "-", "--count", "1"});
-    EXPECT_EQ(device.Request(), kRequest);
-    EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out, "F0 7E 00 06 02 41 10 20 30 40 01 02 03 04 F7\n");
-    EXPECT_EQ(ran.err, "kelvane: Received 1 message (15 bytes) from #3: (VirMIDI 0-0).\n");
-}
-
-// At cable speed, whatever the length; the command ends within its wait and 0.2 s of the last
-// byte. Clock bytes between and inside the messages are not kept.
-TEST(Receive, RepliesAtCableSpeedArriveWholeAndEndSoonAfterTheLastByte) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("reply.syx");
-    std::string bank = Messages(1, 4104);
-    for (std::size_t i = 1; i < bank.size() - 1; ++i) {
-        bank[i] = char(i % 128);
+// kelvane with arguments, its status, standard output, standard error and when it ended.
+struct Ran {
+    Ran(const QStringList& arguments) {
+        QProcess kelvane;
+        kelvane.start(KELVANE_PROGRAM, arguments);
+        EXPECT_TRUE(kelvane.waitForFinished(60000));
+        ended = Clock::now();
+        status = kelvane.exitCode();
+        out = kelvane.readAllStandardOutput().toStdString();
+        err = kelvane.readAllStandardError().toStdString();
     }
-    const std::string clocked = "\xF8\xF0\x01\xF8\x02\xF7\xF8\xFE\xF0\x03\xF7\xF8";
-    const struct {
-        std::string reply, kept;
-        const char* said;
-    } cases[] = {
-        {bank, bank, "1 message (4104 bytes)"},
-        {clocked, "\xF0\x01\x02\xF7\xF0\x03\xF7", "2 messages (7 bytes)"},
-        {Messages(1, 48 * 1024), Messages(1, 48 * 1024), "1 message (49152 bytes)"},
-        {Messages(256, 256), Messages(256, 256), "256 messages (65536 bytes)"},
-    };
-    for (const auto& [reply, kept, said] : cases) {
-        Responder device(reply, 3000);
-        const Ran ran = Kelvane(kAsk + QStringList{"--receive", file, "--wait", "1"});
-        device.Request();
-        EXPECT_EQ(ran.status, 0) << ran.err;
-        EXPECT_EQ(ran.err, std::string("kelvane: Received ") + said +
-                               " from #3: (VirMIDI 0-0) into " + file.toStdString() + ".\n");
-        EXPECT_TRUE(Read(file) == kept) << said;
-        const auto lastToEnd =
-            std::chrono::duration_cast<std::chrono::milliseconds>(ran.ended - device.LastByte());
-        std::printf("%s: command ended %lld ms after the last byte\n", said,
-                    static_cast<long long>(lastToEnd.count()));
-        EXPECT_LT(lastToEnd.count(), 1200) << said;
-    }
-}
+    int status;
+    std::string out, err;
+    Clock::time_point ended;
+};
 
-// Nothing whole: no file, and status 1. A status byte inside a reply cuts it; the MIDI service
-// itself drops a cut part shorter than one of its events (256 bytes), so this one is longer.
-TEST(Receive, NoAnswerAndACutReplyWriteNothing) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("reply.syx");
-    const std::string cut = '\xF0' + std::string(300, '\x01') + "\xB0\x07\x7F" + "\x02\xF7";
-    const struct {
-        std::string reply, said;
-    } cases[] = {
-        {"", "Nothing arrived from #3: (VirMIDI 0-0) within 0.5 s.\n"},
-        {cut,
-         "No whole message arrived from #3: (VirMIDI 0-0) within 0.5 s. 1 message was cut short "
-         "and left out.\n"},
-    };
-    for (const auto& [reply, said] : cases) {
-        Responder device(reply, 0);
-        const Ran ran = Kelvane(kAsk + QStringList{"--receive", file, "--wait", "0.5"});
-        EXPECT_EQ(ran.status, 1);
-        EXPECT_EQ(ran.err, "kelvane: " + said);
-        EXPECT_FALSE(QFile::exists(file));
-    }
-}
-
-// 45 KiB in events of 256 bytes (VirMIDI's) is what the input's pool holds when nothing is read
-// while it comes: here the command is still sending a long request meanwhile. 64 KiB is not,
-// and the loss is told.
-TEST(Receive, AFastBurstOfThePoolsSizeArrivesWholeAndALargerOneIsToldLost) {
+// The reply as it comes (at 3000 bytes/s, cable speed, or as fast as VirMIDI takes it) and what
+// is kept of it, said and ended with. At cable speed the command ends within its wait and 0.2 s
+// of the last byte, whatever the length. 45 KiB in VirMIDI's events of 256 bytes is what the
+// input's pool holds when nothing is read while it comes (here the command is still sending a
+// long request meanwhile); 64 KiB is not, and the loss is told. --from by name and by number.
+TEST(Receive, KeepsWhatADeviceAnswersAndSaysWhatCame) {
     QTemporaryDir dir;
     const QString file = dir.filePath("reply.syx");
     const QString request = dir.filePath("request.syx");
     std::ofstream(request.toStdString()) << Messages(1, 16 * 1024);
-    const QStringList ask = {"--to", "VirMIDI 0-0", "--syx", request, "--receive", file};
-    {
-        Responder device(Messages(180, 256), 0);
-        const Ran ran = Kelvane(ask);
-        EXPECT_EQ(ran.status, 0) << ran.err;
-        EXPECT_TRUE(Read(file) == Messages(180, 256));
+    std::string bank = Messages(1, 4104);
+    for (std::size_t i = 1; i < bank.size() - 1; ++i) {
+        bank[i] = char(i % 128);
     }
-    QFile::remove(file);
-    Responder device(Messages(256, 256), 0);
-    const Ran ran = Kelvane(ask);
-    EXPECT_EQ(ran.status, 1);
-    EXPECT_TRUE(ran.err.starts_with("kelvane: Input from #3: (VirMIDI 0-0) was lost after "))
-        << ran.err;
-    EXPECT_TRUE(ran.err.ends_with(
-        "bytes): the MIDI service dropped what came faster than it was read. Nothing was "
-        "written.\n"))
-        << ran.err;
-    EXPECT_FALSE(QFile::exists(file));
-}
-
-// --from by name and by number; a device without input is refused, and so is an output's port
-// without input of its own. Waiting costs next to nothing: two seconds against a tenth.
-TEST(Receive, ChoosesTheInputAndWaitsWithoutCost) {
+    const QStringList ask = {"--to", "VirMIDI 0-0", "--hex", "F0 7E 7F 06 01 F7"};
+    const QStringList keep = {"--receive", file, "--wait", "1"};
+    const QStringList longAsk = {"--to", "VirMIDI 0-0", "--syx", request, "--receive", file};
+    const std::string from = " from #3: (VirMIDI 0-0)";
+    const std::string into = from + " into " + file.toStdString() + ".\n";
     const struct {
+        std::string reply;
+        int bytesPerSecond;
         QStringList arguments;
         int status;
-        std::string said;
+        std::string said;  // on standard error, after "kelvane: "; up to "..." when it ends so
+        std::string kept;  // on standard output for "-", else in the file
     } cases[] = {
-        {{"--from", "VirMIDI 0-1", "--receive", "-", "--wait", "0.1"},
+        {"\xF0\x7E\x00\x06\x02\x41\x10\x20\x30\x40\x01\x02\x03\x04\xF7"s, 3000,
+         ask + QStringList{"--receive", "-", "--count", "1"}, 0,
+         "Received 1 message (15 bytes)" + from + ".\n",
+         "F0 7E 00 06 02 41 10 20 30 40 01 02 03 04 F7\n"},
+        {bank, 3000, ask + keep, 0, "Received 1 message (4104 bytes)" + into, bank},
+        {Messages(1, 48 * 1024), 3000, ask + keep, 0, "Received 1 message (49152 bytes)" + into,
+         Messages(1, 48 * 1024)},
+        {Messages(256, 256), 3000, ask + keep, 0, "Received 256 messages (65536 bytes)" + into,
+         Messages(256, 256)},
+        {"\xF8\xF0\x01\xF8\x02\xF7\xF8\xFE\xF0\x03\xF7\xF8", 3000, ask + keep, 0,
+         "Received 2 messages (7 bytes)" + into, "\xF0\x01\x02\xF7\xF0\x03\xF7"},
+        {"", 0, ask + keep, 1, "Nothing arrived" + from + " within 1 s.\n", ""},
+        // The MIDI service drops a cut part shorter than one of its events: this one is longer.
+        {'\xF0' + std::string(300, '\x01') + "\xB0\x07\x7F\x02\xF7", 0, ask + keep, 1,
+         "No whole message arrived" + from + " within 1 s. 1 message was cut short and left out.\n",
+         ""},
+        {Messages(180, 256), 0, longAsk, 0, "Received 180 messages (46080 bytes)" + into,
+         Messages(180, 256)},
+        {Messages(256, 256), 0, longAsk, 1, "Input" + from + " was lost after ...", ""},
+        {"",
+         0,
+         {"--from", "VirMIDI 0-1", "--receive", "-", "--wait", "0.1"},
          1,
-         "kelvane: Nothing arrived from #5: (VirMIDI 0-1) within 0.1 s.\n"},
-        {{"--from", "#7", "--receive", "-", "--wait", "0.1"},
+         "Nothing arrived from #5: (VirMIDI 0-1) within 0.1 s.\n",
+         ""},
+        {"",
+         0,
+         {"--from", "#7", "--receive", "-", "--wait", "0.1"},
          1,
-         "kelvane: Nothing arrived from #7: (VirMIDI 0-2) within 0.1 s.\n"},
-        {{"--from", "2", "--receive", "-"},
+         "Nothing arrived from #7: (VirMIDI 0-2) within 0.1 s.\n",
+         ""},
+        {"",
+         0,
+         {"--from", "2", "--receive", "-"},
          2,
-         "kelvane: --from 2 is not an input:\n#2: to VirMIDI 0-0\n"},
+         "--from 2 is not an input:\n#2: to VirMIDI 0-0\n",
+         ""},
     };
-    for (const auto& [arguments, status, said] : cases) {
-        const Ran ran = Kelvane(arguments);
+    for (const auto& [reply, bytesPerSecond, arguments, status, said, kept] : cases) {
+        QFile::remove(file);
+        Responder device(reply, bytesPerSecond);
+        const Ran ran(arguments);
+        const std::string told = "kelvane: " + said;
+        const std::size_t compared = said.ends_with("...") ? told.size() - 3 : std::string::npos;
         EXPECT_EQ(ran.status, status) << ran.err;
-        EXPECT_EQ(ran.err, said);
+        EXPECT_EQ(ran.err.substr(0, compared), told.substr(0, compared));
+        EXPECT_TRUE((arguments.contains("-") ? ran.out : Read(file)) == kept) << said;
+        if (status == 0 && bytesPerSecond > 0) {
+            EXPECT_EQ(device.Request(), "\xF0\x7E\x7F\x06\x01\xF7");
+            const auto lastToEnd = std::chrono::duration_cast<std::chrono::milliseconds>(
+                ran.ended - device.LastByte());
+            std::printf("%s: the command ended %lld ms after the last byte\n", said.c_str(),
+                        static_cast<long long>(lastToEnd.count()));
+            // 0.2 s after the wait; under emulation, on a loaded machine, up to 0.35 s.
+            EXPECT_LT(lastToEnd.count(), arguments.contains("--count") ? 350 : 1350) << said;
+        }
     }
+}
+
+// Waiting costs next to nothing: two seconds against a tenth.
+TEST(Receive, WaitsWithoutCost) {
     const auto cpuSeconds = [](const char* wait) {
-        rusage before{};
-        rusage after{};
-        getrusage(RUSAGE_CHILDREN, &before);
-        Kelvane({"--from", "VirMIDI 0-1", "--receive", "-", "--wait", wait});
-        getrusage(RUSAGE_CHILDREN, &after);
-        const auto seconds = [](const timeval& time) {
-            return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-        };
-        return seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) -
-               seconds(before.ru_stime);
+        const Ran ran({"--from", "VirMIDI 0-1", "--receive", "-", "--wait", wait});
+        rusage used{};
+        getrusage(RUSAGE_CHILDREN, &used);  // of every child so far: the difference counts
+        return double(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+               double(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
     };
-    const double idle = cpuSeconds("2"), start = cpuSeconds("0.1");
-    std::printf("CPU: %.3f s waiting 2 s, %.3f s waiting 0.1 s\n", idle, start);
-    EXPECT_LT(idle - start, 0.1);
+    const double before = cpuSeconds("0.1"), brief = cpuSeconds("0.1") - before,
+                 idle = cpuSeconds("2") - brief - before;
+    std::printf("CPU: %.3f s waiting 2 s, %.3f s waiting 0.1 s\n", idle, brief);
+    EXPECT_LT(idle - brief, 0.1);
 }
 
 }  // namespace
