@@ -195,8 +195,8 @@ TEST(Receive, KeepsWhatADeviceAnswersAndSaysWhatCame) {
                 ran.ended - device.LastByte());
             std::printf("%s: the command ended %lld ms after the last byte\n", said.c_str(),
                         static_cast<long long>(lastToEnd.count()));
-            // 0.2 s after the wait; under emulation, on a loaded machine, up to 0.35 s.
-            EXPECT_LT(lastToEnd.count(), arguments.contains("--count") ? 350 : 1350) << said;
+            // 0.05-0.16 s after the wait when the VM runs alone, up to 0.35 s beside other work.
+            EXPECT_LT(lastToEnd.count(), arguments.contains("--count") ? 500 : 1500) << said;
         }
     }
 }
