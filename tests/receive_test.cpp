@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+
 #include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "cli/run.h"
+#include "messages/syx_save.h"
 #include "midi/midi_library.h"
 #include "support/recording_backend.h"
 
@@ -143,6 +149,25 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << "a file left behind";
         EXPECT_TRUE(port->misuse.empty()) << arguments.toStdString();
     }
+}
+
+// Under the name's bytes, which need not be UTF-8, with a new file's usual mode; not at all
+// without Commit.
+TEST(SyxSave, WritesWholeUnderTheNamesBytesOrNotAtAll) {
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xE9.syx";
+    EXPECT_TRUE(SyxSave(name).Problem().isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    const QByteArray messages[] = {"\xF0\x01\xF7", "\xF0\xF7"};
+    EXPECT_TRUE(SyxSave(name).Commit(messages));
+    std::ifstream written(name.constData(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "\xF0\x01\xF7\xF0\xF7");
+    struct stat file {};
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_TRUE(stat(name.constData(), &file) == 0 && (file.st_mode & 0777) == (0666 & ~mask));
+    EXPECT_EQ(SyxSave(name + "/no").Problem(), "Not a directory");
+    std::remove(name.constData());  // a name QTemporaryDir cannot remove
 }
 
 }  // namespace

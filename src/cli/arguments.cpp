@@ -204,8 +204,22 @@ std::optional<std::int64_t> Milliseconds(const QString& text) {
     return std::llround(std::min(text.toDouble(), 1e9) * 1000);
 }
 
+// The last value given for option as the shell passed it, for a file's name.
+QByteArray GivenBytes(const QList<QByteArray>& given, const QByteArray& option) {
+    QByteArray value;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if (given[i] == option && i + 1 < given.size()) {
+            value = given[++i];
+        } else if (given[i].startsWith(option + '=')) {
+            value = given[i].mid(option.size() + 1);
+        }
+    }
+    return value;
+}
+
 // The --receive options, or why they cannot be taken (empty: nothing is received).
-std::variant<ReceivePlan, QString> ReceivePlanOf(const QCommandLineParser& parser) {
+std::variant<ReceivePlan, QString> ReceivePlanOf(const QCommandLineParser& parser,
+                                                 const QList<QByteArray>& given) {
     const auto value = [&parser](const char* name) {
         const QStringList values = parser.values(QString::fromLatin1(name));
         return values.isEmpty() ? std::optional<QString>() : values.constFirst();
@@ -222,7 +236,7 @@ std::variant<ReceivePlan, QString> ReceivePlanOf(const QCommandLineParser& parse
     if (file->isEmpty()) {
         return QStringLiteral("--receive needs a file name, or - for standard output");
     }
-    ReceivePlan plan{*file, value("from"), 2000, {}};
+    ReceivePlan plan{GivenBytes(given, "--receive"), value("from"), 2000, {}};
     if (const std::optional<QString> wait = value("wait")) {
         const std::optional<std::int64_t> ms = Milliseconds(*wait);
         if (!ms || *ms < 100) {
@@ -291,7 +305,7 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
                               .arg(rate.constFirst()));
         }
     }
-    if (std::variant<ReceivePlan, QString> receive = ReceivePlanOf(parser);
+    if (std::variant<ReceivePlan, QString> receive = ReceivePlanOf(parser, given);
         const auto* why = std::get_if<QString>(&receive)) {
         if (!why->isEmpty()) {
             return refuse(*why);

@@ -29,7 +29,7 @@ struct Message {
 // --receive: where the SysEx that arrives goes ("-": standard output, as hex rows), from which
 // input (none: the output's own), and when to stop listening.
 struct ReceivePlan {
-    QString file;
+    QByteArray file;  // as the shell passed it: a name need not be UTF-8
     std::optional<QString> from;
     std::int64_t waitMs = 2000;         // after the last byte, or the last message sent
     std::optional<std::int64_t> count;  // none: until the wait ends

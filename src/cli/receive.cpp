@@ -1,5 +1,6 @@
 #include "cli/receive.h"
 
+#include <QFile>
 #include <algorithm>
 #include <array>
 
@@ -46,12 +47,12 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
     }
     from_ = midi::DeviceRowText(choice.deviceId, devices[std::size_t(choice.deviceId)]);
     // Found out before asking: an answer that cannot be kept is better not asked for.
-    if (plan_.file != u"-") {
-        file_ = std::make_unique<QSaveFile>(plan_.file);
-        if (!file_->open(QIODevice::WriteOnly)) {
+    if (plan_.file != "-") {
+        file_ = std::make_unique<SyxSave>(plan_.file);
+        if (!file_->Problem().isEmpty()) {
             return Say(err, kRefused,
                        QStringLiteral("--receive %1: cannot be written: %2")
-                           .arg(plan_.file, file_->errorString()));
+                           .arg(QFile::decodeName(plan_.file), file_->Problem()));
         }
     }
     // Real-time messages are dropped here, not by the MIDI service: a VirMIDI port stops passing
@@ -123,13 +124,10 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
                              CutText(input));
     }
     if (file_) {
-        for (const QByteArray& message : input.Messages()) {
-            file_->write(message);
-        }
-        if (!file_->commit()) {
+        if (!file_->Commit(input.Messages())) {
             return Say(err, kMidiFailed,
                        QStringLiteral("--receive %1: cannot be written: %2")
-                           .arg(plan_.file, file_->errorString()));
+                           .arg(QFile::decodeName(plan_.file), file_->Problem()));
         }
     } else {
         for (const QByteArray& message : input.Messages()) {
@@ -137,7 +135,8 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
         }
         out << Qt::flush;
     }
-    const QString into = file_ ? QStringLiteral(" into %1.").arg(plan_.file) : QStringLiteral(".");
+    const QString into = file_ ? QStringLiteral(" into %1.").arg(QFile::decodeName(plan_.file))
+                               : QStringLiteral(".");
     if (signal != 0) {
         return Say(err, StatusAfter(signal),
                    QStringLiteral("Interrupted: received %1 from %2").arg(got, from_) + into +

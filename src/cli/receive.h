@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSaveFile>
 #include <QTextStream>
 #include <cstdint>
 #include <memory>
@@ -8,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/pauses.h"
+#include "messages/syx_save.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
 
@@ -36,7 +36,7 @@ private:
     ReceivePlan plan_;
     QString from_;  // the input as the device list shows it
     midi::MidiStream input_;
-    std::unique_ptr<QSaveFile> file_;  // none for standard output
+    std::unique_ptr<SyxSave> file_;  // none for standard output
 };
 
 }  // namespace kelvane::cli
