@@ -66,14 +66,12 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
     return kSent;
 }
 
-int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
-    SysExInput input(plan_.count);
+Receiving::Heard Receiving::Listen(SysExInput& input, Pauses& pauses) {
     const int descriptor = input_.InputDescriptor();
     std::int64_t endsAtMs = midi::MidiLibrary::NowMs() + plan_.waitMs;
     std::array<std::uint8_t, 4096> bytes{};
-    int error = midi::kNoError;
-    int signal = 0;
-    while (!input.Complete()) {
+    Heard heard;
+    while (!input.Complete() && heard.signal == 0) {
         int read = 0;
         while ((read = input_.Read(bytes)) > 0 && !input.Complete()) {
             // Only SysEx holds the wait open: a device's clock or active sensing never stops.
@@ -82,21 +80,20 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
             }
         }
         const std::int64_t leftMs = endsAtMs - midi::MidiLibrary::NowMs();
-        if (read < 0) {
-            error = read;
-            break;
-        }
-        if (input.Complete() || leftMs <= 0) {
+        if (read < 0 || input.Complete() || leftMs <= 0) {
+            heard.error = std::min(read, 0);
             break;
         }
         // Without a descriptor to wait on, look again every millisecond.
-        signal = pauses.Pause(descriptor >= 0 ? leftMs : 1, descriptor);
-        if (signal != 0) {
-            break;
-        }
+        heard.signal = pauses.Pause(descriptor >= 0 ? leftMs : 1, descriptor);
     }
     input_.Close();
+    return heard;
+}
 
+int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
+    SysExInput input(plan_.count);
+    const auto [error, signal] = Listen(input, pauses);
     const auto count = std::ssize(input.Messages());
     const QString got = QStringLiteral("%1 (%2 bytes)").arg(Messages(count)).arg(input.Bytes());
     if (error == midi::kBufferOverflow) {

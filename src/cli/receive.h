@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/pauses.h"
+#include "messages/sysex_input.h"
 #include "messages/syx_save.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
@@ -33,6 +34,13 @@ public:
     int Finish(QTextStream& out, QTextStream& err, Pauses& pauses);
 
 private:
+    struct Heard {
+        int error = 0;   // of the input, which ended listening
+        int signal = 0;  // the stop signal that ended it
+    };
+    // Takes what arrives into input until the wait, the count, an error or a stop signal ends it.
+    Heard Listen(SysExInput& input, Pauses& pauses);
+
     ReceivePlan plan_;
     QString from_;  // the input as the device list shows it
     midi::MidiStream input_;
