@@ -44,6 +44,11 @@ QString Refusals(const QStringList& all) { return "2\nkelvane: " + all.join("\nk
 constexpr char kUsage[] = "Usage: <executable_name> [options]\nTry 'kelvane --help' for more.\n";
 QString Refused(const QString& why) { return Refusals({why}) + kUsage; }
 QString Ones(int count) { return QString(" 01").repeated(count); }
+// The last wait, for the port to take the last bytes: it asks for the device every 250 ms.
+QString LastWait(int ms) {
+    return QStringLiteral("Sleep 250; ").repeated(ms / 250) +
+           QStringLiteral("Sleep %1; ").arg(ms % 250);
+}
 
 // What a script gets, with the recording stand-in in PortMidi's place: every message at the port
 // in order, or nothing, and every bad argument named. The VM tries real ports.
@@ -73,13 +78,14 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--to SYNTH --syx " + slow + " --cc 7 1 1", 0,
          "0\nInitialize; OpenOutput 1 10000 1; WritePart 1 0 F0" + Ones(1023) + "; WritePart 1 0" +
              Ones(1024) + "; WritePart 1 0" + Ones(1024) + "; WritePart 1 45" + Ones(1024) +
-             "; WritePart 1 357" + Ones(905) +
-             " F7; Sleep 457; WriteShort 1 0 B0 07 01; Sleep 1269; Close 1; "},
+             "; WritePart 1 357" + Ones(905) + " F7; Sleep 457; WriteShort 1 0 B0 07 01; " +
+             LastWait(1269) + "Close 1; "},
         // The Control Change just fits beside the first message; the next one waits for room.
         {"--to 1 --syx " + fit + " --cc 7 1 1 --syx " + dump, 0,
          "0\nInitialize; OpenOutput 1 10000 0; WriteSysEx 1 0 F0" + Ones(3963) +
              " F7; WriteShort 1 0 B0 07 01; Sleep 2; WriteSysEx 1 0 F0 41 10 F7; Sleep 1; "
-             "WriteSysEx 1 0 F0 F7; Sleep 1368; Close 1; "},
+             "WriteSysEx 1 0 F0 F7; " +
+             LastWait(1368) + "Close 1; "},
         {"--to syn --cc 7 1 1", 0,
          "2\nInitialize; kelvane: --to syn names more than one output:\n#1: to Synth\n#2: to Synth "
          "B\n"},
