@@ -208,6 +208,33 @@ private slots:
         QVERIFY(h.messages.size() == 7 && h.backend->misuse.empty());
     }
 
+    // Sent means taken by the port: a device that leaves before is told with what it had taken,
+    // and so is the next send. Where leaving cannot be told, the first send after a listing says.
+    void aDeviceThatLeavesOnTheWayIsTold() {
+        Harness h({Output("A")});
+        h.w().SysExFieldHex().setText(QStringLiteral("F0 01 02 03 04 05 06 F7"));
+        h.w().SendSysExHex().click();  // handed over at once; the port takes it in 3 ms
+        h.backend->nowMs += 2;
+        h.backend->gone = {0};
+        const QString gone =
+            "Could not send to #0: to A.\nThe device is gone; Search MIDI lists the devices anew.";
+        QTRY_COMPARE(h.messages,
+                     QStringList{gone + "\n5 of 8 bytes (0 of 1 messages) had been sent."});
+        h.w().SendCC().click();
+        QCOMPARE(h.messages.last(), gone);
+
+        h.backend->gone.clear();
+        h.backend->unchecked = true;
+        h.w().PushButtonSearch().click();
+        QTRY_VERIFY(h.w().PushButtonSearch().isEnabled());
+        h.w().SendCC().click();
+        h.w().SendCC().click();
+        const QString unchecked =
+            "Kelvane cannot tell whether the device leaves: the MIDI service's ports did not match "
+            "PortMidi's list.";
+        QCOMPARE(h.messages, QStringList({h.messages.first(), gone, unchecked}));
+    }
+
     void droppedSyxFileFillsTheHexField() {
         Harness h({Output("A")});
         const QTemporaryDir dir;
