@@ -10,9 +10,6 @@
 namespace kelvane::cli {
 namespace {
 
-// How often the wait for the port to take the last bytes asks whether the device is still there.
-constexpr std::int64_t kCheckEveryMs = 250;
-
 void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flush; }
 
 class PlanSend {
@@ -144,7 +141,7 @@ int PlanSend::WaitUntilTaken() {
         if (left <= 0 || atOnce_) {
             return midi::kNoError;
         }
-        Pause(std::min(left, kCheckEveryMs));
+        Pause(std::min(left, midi::kDeviceCheckMs));
     }
 }
 

@@ -4,12 +4,6 @@
 #include <chrono>
 
 namespace kelvane::midi {
-namespace {
-
-// How often the wait for the port to take the last bytes asks whether the device is still there.
-constexpr std::int64_t kCheckEveryMs = 250;
-
-}  // namespace
 
 PacedSender::PacedSender(MidiStream& stream, SysExBlock messages, QObject* parent)
     : QObject(parent), stream_(stream), send_(stream, std::move(messages)) {
@@ -46,7 +40,7 @@ void PacedSender::StepNow() {
         progress.msLeft = send_.MsUntilPortEmpty();
         if (progress.msLeft > 0) {
             emit Progressed(progress);
-            timer_.start(std::chrono::milliseconds(std::min(progress.msLeft, kCheckEveryMs)));
+            timer_.start(std::chrono::milliseconds(std::min(progress.msLeft, kDeviceCheckMs)));
             return;
         }
     }

@@ -66,6 +66,11 @@ SendProgress PacedSysEx::Step() {
         Finish(kBadData);
         return progress_;
     }
+    // Between messages; inside one, the stream itself asks at each step.
+    if (const int there = stream_.CheckDevice(); fed_ == 0 && there != kNoError) {
+        Finish(there);
+        return progress_;
+    }
     Backend& backend = PortContext::Instance().Ready();
     while (next_ < messages_.Count() && !(stopping_ && fed_ == 0)) {
         int error = kNoError;
@@ -76,6 +81,7 @@ SendProgress PacedSysEx::Step() {
             }
             const std::int64_t now = backend.NowMs();
             progress_.leaving = fed_ > 0;
+            progress_.nextInMs = std::min(progress_.nextInMs, kDeviceCheckMs);
             progress_.msLeft =
                 stream_.Pacing().EmptyAtMs(progress_.totalBytes - progress_.sentBytes, now) - now;
             return progress_;

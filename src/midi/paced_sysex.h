@@ -7,6 +7,9 @@
 
 namespace kelvane::midi {
 
+// How long a send waits at most before it asks again whether its device is still there.
+inline constexpr std::int64_t kDeviceCheckMs = 250;
+
 // Where a paced send stands.
 struct SendProgress {
     std::int64_t sentBytes = 0;  // handed over, also of a message under way
@@ -18,7 +21,7 @@ struct SendProgress {
     std::int64_t takenBytes = 0;
     std::int64_t takenMessages = 0;
     std::int64_t msLeft = 0;    // until the port has taken the last byte, at the stream's pace
-    std::int64_t nextInMs = 0;  // when to step again, while not finished
+    std::int64_t nextInMs = 0;  // when to step again, while not finished: kDeviceCheckMs at most
     bool leaving = false;       // a message is going out piece by piece and cannot be recalled
     bool finished = false;
     bool cancelled = false;

@@ -24,7 +24,6 @@ public:
     std::int32_t TimeStamp(std::int64_t delayMs) override;
     bool DeviceGone(int id) override { return ports_.Gone(id); }
     bool DevicesUnchecked() override { return ports_.Unmatched(); }
-    AlsaPorts::Defaults SequencerDefaults() const { return ports_.ClientDefaults(); }
     std::string ErrorText(int error) override;
     std::string ServiceProblem() override;
     std::int64_t NowMs() override;
