@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -237,6 +240,24 @@ TEST(CommandLine, StopsOnASignalAfterTheMessageGoingOutOrAtOnceOnASecond) {
         EXPECT_EQ(err.toStdString(), said.toStdString()) << arguments.toStdString();
         EXPECT_EQ(port->calls.back(), "Close 0");
     }
+}
+
+// A stop signal ends a wait at once, whatever the process was doing when it came, and is told
+// once; a descriptor with something to read ends it too.
+TEST(CommandLine, StopSignalsEndAWaitAndNothingElseDoes) {
+    StopSignals stops;
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(stops.Pause(5), 0);
+    std::raise(SIGTERM);  // blocked: heard by the next wait
+    EXPECT_EQ(stops.Pause(10'000), SIGTERM);
+    EXPECT_EQ(write(pipeEnds[1], "x", 1), 1);
+    EXPECT_EQ(stops.Pause(10'000, pipeEnds[0]), 0);
+    EXPECT_TRUE(took.elapsed() >= 5 && took.elapsed() < 1000) << took.elapsed();
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
 }
 
 }  // namespace

@@ -88,11 +88,12 @@ int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, 
 }
 
 int RunCommandLine(int argc, char** argv) {
+    // First, so that every thread started later blocks the stop signals too.
+    StopSignals pauses;
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    StopSignals pauses;
     return Run(QList<QByteArray>(argv, argv + argc), out, err, pauses);
 }
 
