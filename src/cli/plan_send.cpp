@@ -121,7 +121,8 @@ SendResult PlanSend::SendSysEx(midi::SysExBlock messages) {
 // A Control Change waits for room at the port like any message.
 SendResult PlanSend::Send(Message& message) {
     if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
-        Pause(stream_.DueMs(3) - midi::MidiLibrary::NowMs());
+        const std::int64_t now = midi::MidiLibrary::NowMs();
+        Pause(stream_.DueMs(3, now) - now);
         if (signal_ != 0) {
             return {};
         }

@@ -100,7 +100,7 @@ int MidiStream::Write(const MidiEvent& data) {
     const auto message =
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
     const std::int64_t now = backend->NowMs();
-    const std::int64_t delay = data.When == 0 && latency_ > 0 ? DueMs(3) - now : 0;
+    const std::int64_t delay = data.When == 0 && latency_ > 0 ? DueMs(3, now) - now : 0;
     const int error = backend->WriteShort(
         handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(data.When),
         message);
@@ -194,9 +194,8 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
     return error;
 }
 
-std::int64_t MidiStream::DueMs(std::int64_t size) const {
-    const std::int64_t now = PortContext::Instance().Ready().NowMs();
-    return std::max(pace_.DueMs(size, now), lastLeavesAtMs_);
+std::int64_t MidiStream::DueMs(std::int64_t size, std::int64_t nowMs) const {
+    return std::max(pace_.DueMs(size, nowMs), lastLeavesAtMs_);
 }
 
 // A write with a piece at once must find nothing else waiting to leave, which it would overtake,

@@ -70,9 +70,9 @@ public:
     bool IsOpen() const { return handle_ != nullptr; }
     // When what was written has left PortMidi, on the backend's clock.
     std::int64_t DrainedAtMs() const { return drainedAtMs_; }
-    // When a message of size bytes may go: once the port has room for it and everything written
-    // before has left.
-    std::int64_t DueMs(std::int64_t size) const;
+    // When a message of size bytes may go, not before nowMs: once the port has room for it and
+    // everything written before has left.
+    std::int64_t DueMs(std::int64_t size, std::int64_t nowMs) const;
 
     // The stream's one budget for what the receiving port can take in; every write counts.
     const Pace& Pacing() const { return pace_; }

@@ -42,7 +42,7 @@ bool PacedSysEx::SendNext(std::int64_t now, int& error) {
     } else {
         // Once the port has room and what went before has left: stamped to leave later, it would
         // have to keep a margin behind that.
-        const std::int64_t due = stream_.DueMs(size);
+        const std::int64_t due = stream_.DueMs(size, now);
         if (due > now) {
             progress_.nextInMs = due - now;
             return false;
