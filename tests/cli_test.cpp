@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <map>
 
 #include "cli/run.h"
 #include "midi/midi_library.h"
@@ -13,9 +18,23 @@
 namespace kelvane::cli {
 namespace {
 
-// Waits that pass the stand-in's time, as the port layer's own waits do.
+// Waits that pass the stand-in's time, as the port layer's own waits do; at the pauses named
+// (counted from 1) a stop signal comes instead, or the device leaves.
 struct PortTime final : Pauses {
+    std::map<int, int> stops;
+    int goneAt = 0;
+    testing::RecordingBackend* port = nullptr;
+    int pauses = 0;
+    std::int64_t lastSignalMs = 0;
+
     int Pause(std::int64_t ms, int) override {
+        if (++pauses == goneAt) {
+            port->gone = {0};
+        }
+        if (const auto signal = stops.find(pauses); signal != stops.end()) {
+            lastSignalMs = midi::MidiLibrary::NowMs();
+            return signal->second;
+        }
         midi::MidiLibrary::SleepMs(ms);
         return 0;
     }
@@ -44,6 +63,11 @@ QString Refusals(const QStringList& all) { return "2\nkelvane: " + all.join("\nk
 constexpr char kUsage[] = "Usage: <executable_name> [options]\nTry 'kelvane --help' for more.\n";
 QString Refused(const QString& why) { return Refusals({why}) + kUsage; }
 QString Ones(int count) { return QString(" 01").repeated(count); }
+// The last wait, for the port to take the last bytes: it asks for the device every 250 ms.
+QString LastWait(int ms) {
+    return QStringLiteral("Sleep 250; ").repeated(ms / 250) +
+           QStringLiteral("Sleep %1; ").arg(ms % 250);
+}
 
 // What a script gets, with the recording stand-in in PortMidi's place: every message at the port
 // in order, or nothing, and every bad argument named. The VM tries real ports.
@@ -73,13 +97,14 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--to SYNTH --syx " + slow + " --cc 7 1 1", 0,
          "0\nInitialize; OpenOutput 1 10000 1; WritePart 1 0 F0" + Ones(1023) + "; WritePart 1 0" +
              Ones(1024) + "; WritePart 1 0" + Ones(1024) + "; WritePart 1 45" + Ones(1024) +
-             "; WritePart 1 357" + Ones(905) +
-             " F7; Sleep 457; WriteShort 1 0 B0 07 01; Sleep 1269; Close 1; "},
+             "; WritePart 1 357" + Ones(905) + " F7; Sleep 457; WriteShort 1 0 B0 07 01; " +
+             LastWait(1269) + "Close 1; "},
         // The Control Change just fits beside the first message; the next one waits for room.
         {"--to 1 --syx " + fit + " --cc 7 1 1 --syx " + dump, 0,
          "0\nInitialize; OpenOutput 1 10000 0; WriteSysEx 1 0 F0" + Ones(3963) +
              " F7; WriteShort 1 0 B0 07 01; Sleep 2; WriteSysEx 1 0 F0 41 10 F7; Sleep 1; "
-             "WriteSysEx 1 0 F0 F7; Sleep 1368; Close 1; "},
+             "WriteSysEx 1 0 F0 F7; " +
+             LastWait(1368) + "Close 1; "},
         {"--to syn --cc 7 1 1", 0,
          "2\nInitialize; kelvane: --to syn names more than one output:\n#1: to Synth\n#2: to Synth "
          "B\n"},
@@ -130,6 +155,115 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
               Refusals({"--cc  1 1: CC number are 0 to 127 only."}).toStdString());
     none->serviceProblem = "none";
     EXPECT_EQ(Outcome({"--list"}, none), "1\nInitialize; kelvane: No MIDI service: none.\n");
+    // Where the port layer cannot tell whether the device leaves, it says so once, and sends.
+    const testing::ScopedRecordingBackend unchecked({testing::Output("Synth")});
+    unchecked->unchecked = true;
+    EXPECT_EQ(
+        Outcome({"--cc", "7", "1", "1", "--cc", "7", "1", "2"}, unchecked),
+        "0\nInitialize; OpenOutput 0 10000 0; WriteShort 0 0 B0 07 01; WriteShort 0 0 B0 07 02; "
+        "Sleep 3; Close 0; kelvane: Kelvane cannot tell whether the device leaves: the MIDI "
+        "service's ports did not match PortMidi's list.\n");
+}
+
+// A stop signal stops after the message going out, once the port has taken it, and says how much
+// had been sent; a second stops at once. A device that leaves before the port has taken the last
+// bytes fails the command, counting what it had taken.
+TEST(CommandLine, StopsOnASignalAfterTheMessageGoingOutOrAtOnceOnASecond) {
+    QTemporaryDir dir;
+    const auto file = [&dir](const char* name, const QByteArray& message, int count) {
+        std::ofstream(dir.path().toStdString() + '/' + name)
+            << message.repeated(count).toStdString();
+        return dir.path() + '/' + QString::fromLatin1(name);
+    };
+    const QString twelve = file("twelve.syx", "\xF0" + QByteArray(12286, 0x01) + "\xF7", 2);
+    const QString dump = file("dump.syx", "\xF0" + QByteArray(254, 0x02) + "\xF7", 64);
+    const QString five = file("five.syx", "\xF0" + QByteArray(4998, 0x03) + "\xF7", 1);
+    const QString stopping =
+        "kelvane: Stopping after the message going out; Ctrl+C again stops at once.\n";
+    const struct {
+        QString arguments;
+        std::map<int, int> stops;  // at which pause
+        int goneAt;
+        std::string reached;  // by the port, and how long after the last signal the command ended
+        QString said;
+    } cases[] = {
+        {"--syx " + twelve,
+         {{1, SIGINT}},
+         0,
+         "130: 12288 bytes, whole, then 4238 ms",
+         stopping +
+             "kelvane: Interrupted: 12288 of 24576 bytes (1 of 2 messages) had been sent.\n"},
+        {"--syx " + twelve,
+         {{1, SIGINT}, {2, SIGINT}},
+         0,
+         "130: 12288 bytes, whole, then 0 ms",
+         stopping +
+             "kelvane: Interrupted at once; the device may hold part of a message. 0 of 24576 "
+             "bytes (0 of 2 messages) had been sent.\n"},
+        {"--syx " + dump,
+         {{3, SIGTERM}},
+         0,
+         "143: 4352 bytes, whole, then 1368 ms",
+         stopping +
+             "kelvane: Interrupted: 4352 of 16384 bytes (17 of 64 messages) had been sent.\n"},
+        {"--cc 7 1 1 --cc 7 1 2",
+         {{1, SIGHUP}},
+         0,
+         "129: 0 bytes, whole, then 0 ms",
+         stopping + "kelvane: Interrupted: 0 of 6 bytes (0 of 2 messages) had been sent.\n"},
+        {"--syx " + five,
+         {},
+         3,
+         "1: 5000 bytes, whole, then 0 ms",
+         "kelvane: Could not send to #0: to Synth.\nThe device is gone; Search MIDI lists the "
+         "devices anew.\n2175 of 5000 bytes (0 of 1 messages) had been sent.\n"},
+    };
+    for (const auto& [arguments, stops, goneAt, reached, said] : cases) {
+        const testing::ScopedRecordingBackend port({testing::Output("Synth")});
+        PortTime pauses;
+        pauses.stops = stops;
+        pauses.goneAt = goneAt;
+        pauses.port = &*port.operator->();
+        QList<QByteArray> given{"kelvane", "--to", "0"};
+        for (const QString& argument : QProcess::splitCommand(arguments)) {
+            given << argument.toLatin1();
+        }
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const int status = cli::Run(given, outStream, errStream, pauses);
+        std::string bytes;
+        for (const std::string& write : port->Writes()) {
+            bytes += write.substr(write.find(' ', write.find(' ', write.find(' ') + 1) + 1));
+        }
+        const bool whole = bytes.empty() || bytes.ends_with("F7");
+        EXPECT_EQ(
+            std::to_string(status) + ": " + std::to_string(bytes.size() / 3) + " bytes, " +
+                (whole ? "whole" : "cut") + ", then " +
+                std::to_string(port->nowMs - (stops.empty() ? port->nowMs : pauses.lastSignalMs)) +
+                " ms",
+            reached)
+            << arguments.toStdString();
+        EXPECT_EQ(err.toStdString(), said.toStdString()) << arguments.toStdString();
+        EXPECT_EQ(port->calls.back(), "Close 0");
+    }
+}
+
+// A stop signal ends a wait at once, whatever the process was doing when it came, and is told
+// once; a descriptor with something to read ends it too.
+TEST(CommandLine, StopSignalsEndAWaitAndNothingElseDoes) {
+    StopSignals stops;
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(stops.Pause(5), 0);
+    std::raise(SIGTERM);  // blocked: heard by the next wait
+    EXPECT_EQ(stops.Pause(10'000), SIGTERM);
+    EXPECT_EQ(write(pipeEnds[1], "x", 1), 1);
+    EXPECT_EQ(stops.Pause(10'000, pipeEnds[0]), 0);
+    EXPECT_TRUE(took.elapsed() >= 5 && took.elapsed() < 1000) << took.elapsed();
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <map>
 #include <sstream>
 
 #include "midi/midi_error.h"
@@ -185,13 +186,17 @@ struct Port {
     struct Arrival {
         std::int64_t atMs;
         std::string bytes;
+        bool stamped;  // scheduled by the MIDI service's queue, rather than at once
+        int step;
     };
     std::vector<Arrival> arrivals;
     std::string held;
+    int steps = 0;
 
     void Take(const std::vector<std::string>& writes, std::int64_t nowMs) {
+        ++steps;
         if (!writes.empty() && !held.empty()) {
-            arrivals.push_back({nowMs, std::exchange(held, {})});
+            arrivals.push_back({nowMs, std::exchange(held, {}), false, steps});
         }
         for (const std::string& write : writes) {
             std::istringstream fields(write);
@@ -202,19 +207,21 @@ struct Port {
             if (&write == &writes.back() && call == "WritePart" && !bytes.ends_with("F7")) {
                 held = bytes;
             } else {
-                arrivals.push_back({nowMs + std::max<std::int64_t>(delay, 0), bytes});
+                arrivals.push_back(
+                    {nowMs + std::max<std::int64_t>(delay, 0), bytes, delay > 0, steps});
             }
         }
     }
 };
 
-// A port that takes 4096 bytes at once and drains 3000 bytes/s gets every byte, in order, within
-// the wire time, also of a message longer than it holds.
+// A port that takes a burst at once and drains 3000 bytes/s gets every byte, in order, within the
+// wire time, also of a message longer than it holds; nothing at once goes while something stamped
+// in an earlier step may still wait in the MIDI service's queue.
 TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
     const struct {
         std::vector<Bytes> sends;  // one after the other, 100 ms apart
         std::int64_t rate;
-        std::int64_t expectedMs;  // from the first byte to the last
+        std::int64_t expectedMs;  // from the first byte to the last; -1: not measured
     } cases[] = {
         {{Messages(256, 256)}, 2900, (65536 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(8, 256), Messages(1000, 3)}, 2900, (5048 - Pace::kBurstBytes) * 1000 / 2900},
@@ -223,7 +230,16 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
          2900,
          100 + (5000 - Pace::kBurstBytes) * 1000 / 2900 + 100},
         {{Messages(1, 4104)}, 2900, (4104 - Pace::kBurstBytes) * 1000 / 2900},
+        // The end of the message drains one piece more than alsa-lib's buffer holds.
         {{Messages(1, 16 * 1024)}, 2900, (16 * 1024 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(1, 15 * 1024 + 1)}, 2900, (15 * 1024 + 1 - Pace::kBurstBytes) * 1000 / 2900},
+        {{Messages(1, 31 * 1024)}, 2900, (31 * 1024 - Pace::kBurstBytes) * 1000 / 2900},
+        // Short messages after a long one keep its margin once, within the pace.
+        {{Messages(1, 20 * 1024), Messages(200, 20)},
+         2900,
+         (24480 - Pace::kBurstBytes) * 1000 / 2900},
+        // Far faster than the port model drains: only the order is checked.
+        {{Messages(1, 40 * 1024), Messages(1, 2)}, 1'000'000, -1},
         {{Messages(16, 256), Messages(1, 49152)}, 2900, (53248 - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(1, 1 << 20)}, 2900, ((1 << 20) - Pace::kBurstBytes) * 1000 / 2900},
         {{Messages(256, 256)}, 0, 0},
@@ -254,14 +270,25 @@ TEST_F(PortLayer, PacedSysExNeverOverfillsAPortDrainingAt3000BytesPerSecond) {
         double level = 0;  // what the port holds
         std::int64_t lastMs = start;
         std::string got;
-        for (const auto& [atMs, bytes] : port.arrivals) {
+        std::map<int, std::int64_t> lastStampedMs;  // of each step
+        for (const auto& [atMs, bytes, stamped, step] : port.arrivals) {
             level = std::max(0.0, level - static_cast<double>(atMs - lastMs) * 3);
             level += static_cast<double>(bytes.size() / 3);
-            EXPECT_TRUE(rate == 0 || level <= 4096) << level << " at " << atMs - start;
+            EXPECT_TRUE(rate == 0 || rate > 3000 || level <= Pace::kBurstBytes)
+                << level << " at " << atMs - start;
+            for (const auto& [before, stampedMs] : lastStampedMs) {
+                EXPECT_TRUE(stamped || before >= step || atMs >= stampedMs + 100)
+                    << atMs - start << " after " << stampedMs - start;
+            }
+            if (stamped) {
+                lastStampedMs[step] = std::max(lastStampedMs[step], atMs);
+            }
             lastMs = atMs;
             got += bytes;
         }
-        EXPECT_NEAR(lastMs - start, expectedMs, 3) << expected.size() / 3;
+        if (expectedMs >= 0) {
+            EXPECT_NEAR(lastMs - start, expectedMs, 3) << expected.size() / 3;
+        }
         EXPECT_EQ(got, expected);
     }
 }
@@ -332,6 +359,82 @@ TEST_F(PortLayer, CancelStopsAPacedSendBetweenMessagesAndRefusalsSendNothing) {
     backend->calls.clear();
     EXPECT_EQ(PacedSysEx(stream, Checked({0xF0, 0x01, 0xF7, 0x02})).Step().result, kBadData);
     EXPECT_THAT(backend->Writes(), IsEmpty());
+}
+
+// A message cut short half way, by its device leaving or by PortMidi, leaves nothing of it to go
+// later: its handle is closed at once, dropping what is scheduled and the piece alsa-lib holds,
+// and a new one starts afresh where the device is still there. The next write says what is true.
+TEST_F(PortLayer, AFailureHalfWayLeavesTheStreamAsIfTheMessageHadNeverBegun) {
+    const struct {
+        bool gone;
+        std::vector<std::string> calls;  // from the failing write on, as far as they go
+        int next;                        // what the next write gives
+    } cases[] = {
+        {true, {"Close 1"}, kDeviceGone},
+        {false, {"WritePart 1 ", "Close 1", "OpenOutput 1 10000 1", "WriteShort 1 "}, kNoError},
+    };
+    for (const auto& [gone, calls, next] : cases) {
+        ASSERT_EQ(stream.OpenOutput(1, 10000, 1), kNoError);
+        const Bytes message = Messages(1, 20 * 1024);
+        std::size_t fed = 0;
+        std::int64_t waitMs = 0;
+        ASSERT_EQ(stream.FeedSysEx(message, fed, waitMs), kNoError);
+        backend->nowMs += waitMs;
+        backend->calls.clear();
+        backend->gone = gone ? std::set<int>{1} : std::set<int>{};
+        backend->failingWrites = 1;
+        EXPECT_EQ(stream.FeedSysEx(message, fed, waitMs), gone ? kDeviceGone : kHostError);
+        EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), next);
+        ASSERT_EQ(backend->calls.size(), calls.size());
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_TRUE(backend->calls[i].starts_with(calls[i])) << backend->calls[i];
+        }
+        EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), next);
+        backend->gone.clear();
+        backend->failingWrites = 0;
+        backend->nowMs += 60'000;
+    }
+}
+
+// A failed send counts what the port had passed on by the pace when the failure was seen, not
+// what had been handed over; a message counts once its last byte was.
+TEST_F(PortLayer, AFailedSendCountsWhatThePortHadTaken) {
+    const struct {
+        Bytes messages;
+        std::int64_t goneAfterMs;
+        std::int64_t taken;  // give or take a piece
+        std::int64_t messagesTaken;
+    } cases[] = {
+        {Messages(64, 256), 2500, 2500 * 29 / 10, 28},
+        {Messages(1, 48 * 1024), 3000, 3000 * 29 / 10, 0},
+        {Messages(8, 256), 500, 500 * 29 / 10, 5},  // all handed over at once
+    };
+    for (const auto& [messages, goneAfterMs, taken, messagesTaken] : cases) {
+        backend->nowMs += 60'000;
+        ASSERT_EQ(stream.OpenOutput(1, 10000, 1), kNoError);
+        PacedSysEx send(stream, Checked(messages));
+        const std::int64_t start = backend->nowMs;
+        SendProgress progress = send.Step();
+        while (!progress.finished && backend->nowMs - start + progress.nextInMs < goneAfterMs) {
+            backend->nowMs += progress.nextInMs;
+            progress = send.Step();
+        }
+        backend->nowMs = start + goneAfterMs;
+        backend->gone = {1};
+        if (progress.finished) {
+            send.Finish(kDeviceGone);  // as the wait for the port to take the last bytes does
+        }
+        while (!send.Progress().finished) {
+            progress = send.Step();
+            backend->nowMs += progress.nextInMs;
+        }
+        progress = send.Progress();
+        EXPECT_TRUE(progress.finished && progress.result == kDeviceGone);
+        EXPECT_NEAR(progress.takenBytes, taken, 1024) << messages.size();
+        EXPECT_LE(progress.takenBytes, progress.sentBytes);
+        EXPECT_EQ(progress.takenMessages, messagesTaken) << progress.takenBytes;
+        backend->gone.clear();
+    }
 }
 
 // A device that has left is told for every kind of write, without reopening; PortMidi would

@@ -196,15 +196,43 @@ private slots:
         const QString open = "Could not send to #1: (K).\nPortMidi error -9999";
         const QString refused = "Nothing was sent: byte 3 (144) is not a data byte 00–7F.";
         QTRY_COMPARE(h.messages.size(), 7);
+        // No time passes for the stand-in: the port has taken nothing of what was handed over.
         QCOMPARE(
             h.messages,
             QStringList({"Not enough SysEx data in the text field.", refused, write, write, open,
-                         open, write + "\n2 of 5 bytes (1 of 2 messages) had been sent."}));
+                         open, write + "\n0 of 5 bytes (0 of 2 messages) had been sent."}));
         h.w().SendSysEx().click();  // nothing retried, success silent
         QCOMPARE(h.backend->Writes(),
                  Strings({"WriteShort 0 0 B0 07 7F", "WriteSysEx 0 0 F0 F7", "WriteSysEx 0 0 F0 F7",
                           "WriteSysEx 0 0 F0 01 F7", "WriteSysEx 0 0 F0 F7"}));
         QVERIFY(h.messages.size() == 7 && h.backend->misuse.empty());
+    }
+
+    // Sent means taken by the port: a device that leaves before is told with what it had taken,
+    // and so is the next send. Where leaving cannot be told, the first send after a listing says.
+    void aDeviceThatLeavesOnTheWayIsTold() {
+        Harness h({Output("A")});
+        h.w().SysExFieldHex().setText(QStringLiteral("F0 01 02 03 04 05 06 F7"));
+        h.w().SendSysExHex().click();  // handed over at once; the port takes it in 3 ms
+        h.backend->nowMs += 2;
+        h.backend->gone = {0};
+        const QString gone =
+            "Could not send to #0: to A.\nThe device is gone; Search MIDI lists the devices anew.";
+        QTRY_COMPARE(h.messages,
+                     QStringList{gone + "\n5 of 8 bytes (0 of 1 messages) had been sent."});
+        h.w().SendCC().click();
+        QCOMPARE(h.messages.last(), gone);
+
+        h.backend->gone.clear();
+        h.backend->unchecked = true;
+        h.w().PushButtonSearch().click();
+        QTRY_VERIFY(h.w().PushButtonSearch().isEnabled());
+        h.w().SendCC().click();
+        h.w().SendCC().click();
+        const QString unchecked =
+            "Kelvane cannot tell whether the device leaves: the MIDI service's ports did not match "
+            "PortMidi's list.";
+        QCOMPARE(h.messages, QStringList({h.messages.first(), gone, unchecked}));
     }
 
     void droppedSyxFileFillsTheHexField() {

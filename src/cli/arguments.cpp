@@ -172,8 +172,11 @@ Taken TakeMessages(const QList<QByteArray>& given, const QStringList& arguments)
 void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
-        "when one of them is wrong. With --receive it then keeps the SysEx that comes back.\n"
-        "Without arguments, Kelvane opens its window."));
+        "when one of them is wrong. Without arguments, Kelvane opens its window.\n"
+        "It ends once the port has taken the last byte, or fails when the output leaves before,\n"
+        "even if another device takes its place. Ctrl+C stops after the message going out and\n"
+        "says how much the port had taken; Ctrl+C again stops at once.\n"
+        "With --receive it then keeps the SysEx that comes back."));
     for (const auto& [name, values, help, message] : kOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                             QString::fromLatin1(values)));

@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 #include "cli/output_choice.h"
-#include "cli/paced_send.h"
+#include "cli/plan_send.h"
 #include "cli/receive.h"
 #include "messages/send.h"
 #include "midi/device_rows.h"
@@ -32,10 +32,6 @@ std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
     return 0;
 }
 
-int PauseUntil(Pauses& pauses, std::int64_t dueMs) {
-    return pauses.Pause(dueMs - midi::MidiLibrary::NowMs());
-}
-
 // At once, so that it keeps its place among what the MIDI libraries print themselves.
 void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flush; }
 
@@ -51,19 +47,6 @@ int NoService(QTextStream& err, int status, const QString& problem) {
         return problem.isEmpty() ? status : Fail(err, status, problem);
     }
     return Fail(err, kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
-}
-
-// What became of one message; its PortMidi error is told as the window tells it. A Control
-// Change waits for room at the port like any message.
-SendResult Send(midi::MidiStream& stream, std::int64_t deviceId, Message& message,
-                QTextStream* progress, Pauses& pauses) {
-    if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
-        PauseUntil(pauses, stream.DueMs(3));
-        return SendControlChange(stream, deviceId, {*cc, {}});
-    }
-    const midi::SendProgress sent =
-        SendPaced(stream, std::move(std::get<midi::SysExBlock>(message.content)), progress, pauses);
-    return {{}, sent.result, deviceId, sent};
 }
 
 }  // namespace
@@ -108,17 +91,9 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     // Progress is for someone watching: only on a terminal.
     const auto* file = qobject_cast<const QFile*>(err.device());
     QTextStream* const progress = file != nullptr && isatty(file->handle()) == 1 ? &err : nullptr;
-    for (Message& message : plan.messages) {
-        const SendResult result = Send(stream, choice.deviceId, message, progress, pauses);
-        if (!result.Sent()) {
-            return Fail(err, kMidiFailed, message.argument + QStringLiteral(": ") + result.Text());
-        }
-    }
-    // Success is told by ending, so only once what was written has left PortMidi and, at the
-    // stream's pace, the port: the next command may then follow at once.
-    PauseUntil(pauses, stream.Pacing().EmptyAtMs(0, midi::MidiLibrary::NowMs()));
-    pauses.Pause(midi::MidiLibrary::MsUntilOutputLeft());
-    return receiving ? receiving->Finish(out, err, pauses) : kSent;
+    const int sent =
+        SendPlan(stream, choice.deviceId, std::move(plan.messages), err, progress, pauses);
+    return sent == kSent && receiving ? receiving->Finish(out, err, pauses) : sent;
 }
 
 int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, Pauses& pauses) {
@@ -130,11 +105,12 @@ int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, 
 }
 
 int RunCommandLine(int argc, char** argv) {
+    // First, so that every thread started later blocks the stop signals too.
+    StopSignals pauses;
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    StopSignals pauses;
     return Run(QList<QByteArray>(argv, argv + argc), out, err, pauses);
 }
 

@@ -19,13 +19,23 @@ QString SendResult::Text() const {
                                           : QStringLiteral("Could not send to %1.").arg(device);
     QString text = what + u'\n' + midi::ErrorText(error);
     if (progress.sentBytes > 0) {
-        text += QStringLiteral("\n%1 of %2 bytes (%3 of %4 messages) had been sent.")
-                    .arg(progress.sentBytes)
-                    .arg(progress.totalBytes)
-                    .arg(progress.sentMessages)
-                    .arg(progress.totalMessages);
+        text += u'\n' + HadBeenSent(progress);
     }
     return text;
+}
+
+QString HadBeenSent(const midi::SendProgress& progress) {
+    return QStringLiteral("%1 of %2 bytes (%3 of %4 messages) had been sent.")
+        .arg(progress.takenBytes)
+        .arg(progress.totalBytes)
+        .arg(progress.takenMessages)
+        .arg(progress.totalMessages);
+}
+
+QString DevicesUncheckedText() {
+    return QStringLiteral(
+        "Kelvane cannot tell whether the device leaves: the MIDI service's ports did not match "
+        "PortMidi's list.");
 }
 
 QString NothingSent(const QString& reason) {

@@ -29,6 +29,13 @@ struct SendResult {
     QString Text() const;
 };
 
+// "12288 of 24576 bytes (1 of 2 messages) had been sent.": what the port had taken, by the pace.
+QString HadBeenSent(const midi::SendProgress& progress);
+
+// Said with the first send after the devices were listed, when the port layer cannot tell
+// whether a device has left.
+QString DevicesUncheckedText();
+
 // "Nothing was sent: " and the reason, as a sentence.
 QString NothingSent(const QString& reason);
 

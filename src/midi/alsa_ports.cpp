@@ -3,18 +3,46 @@
 #include <alsa/asoundlib.h>
 #include <portmidi.h>
 
+#include <cerrno>
 #include <utility>
-#include <vector>
+
+#include "midi/sysex_feed.h"
 
 namespace kelvane::midi {
+
+// The feed's sizes count on these; a change would reorder a long message's pieces unseen.
+static_assert(sizeof(snd_seq_event_t) == kSeqEventBytes);
+
 namespace {
 
 snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
 
+// Opened as PortMidi opens its own, so that it gets the same defaults; never blocks.
+int OpenListening(snd_seq_t*& opened) {
+    int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+    if (error < 0) {
+        return error;
+    }
+    snd_seq_set_client_name(opened, "Kelvane");
+    // Writable for the announcements, but without subscription rights: PortMidi lists only ports
+    // that others may subscribe to, so this one shifts no device ID.
+    const int port = snd_seq_create_simple_port(
+        opened, "Kelvane announcements", SND_SEQ_PORT_CAP_WRITE, SND_SEQ_PORT_TYPE_APPLICATION);
+    error = port < 0 ? port
+                     : snd_seq_connect_from(opened, port, SND_SEQ_CLIENT_SYSTEM,
+                                            SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+    if (error < 0) {
+        snd_seq_close(opened);
+        opened = nullptr;
+    }
+    return error;
+}
+
 }  // namespace
 
 void AlsaPorts::Close() {
-    addresses_.clear();
+    ports_.clear();
+    unmatched_ = false;
     if (sequencer_ != nullptr) {
         snd_seq_close(Sequencer(std::exchange(sequencer_, nullptr)));
     }
@@ -28,73 +56,126 @@ std::string AlsaPorts::Problem() const {
     return {};
 }
 
-// Walks the sequencer's ports as PortMidi does when it initialises: every client but the system,
-// each port an output where it can be written to, then an input where it can be read.
-void AlsaPorts::Find() {
-    addresses_.clear();
+void AlsaPorts::Listen() {
+    ports_.clear();
     if (sequencer_ == nullptr) {
         snd_seq_t* opened = nullptr;
-        openError_ = snd_seq_open(&opened, "default", SND_SEQ_OPEN_OUTPUT, 0);
-        sequencer_ = openError_ < 0 ? nullptr : opened;
+        openError_ = OpenListening(opened);
+        sequencer_ = opened;
+        if (opened != nullptr) {
+            snd_seq_client_pool_t* pool = nullptr;
+            snd_seq_client_pool_alloca(&pool);
+            snd_seq_get_client_pool(opened, pool);
+            defaults_ = {static_cast<std::int64_t>(snd_seq_get_output_buffer_size(opened)),
+                         static_cast<std::int64_t>(snd_seq_client_pool_get_output_pool(pool))};
+        }
     }
+    // What left before the scan is not in it.
+    HearAnnouncements();
+}
+
+// Walks the sequencer's ports as PortMidi does when it initialises: every client but the system,
+// each port an output where it can be written to, then an input where it can be read.
+bool AlsaPorts::Find() {
+    ports_.clear();
+    unmatched_ = false;
     if (sequencer_ == nullptr) {
-        return;
+        return true;
     }
     snd_seq_client_info_t* client = nullptr;
     snd_seq_port_info_t* port = nullptr;
     snd_seq_client_info_alloca(&client);
     snd_seq_port_info_alloca(&port);
-    std::vector<std::pair<Address, std::string>> found;
+    std::vector<Port> found;
     snd_seq_client_info_set_client(client, -1);
     while (snd_seq_query_next_client(Sequencer(sequencer_), client) == 0) {
         snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(Sequencer(sequencer_), port) == 0) {
-            const Address address{snd_seq_port_info_get_client(port),
-                                  snd_seq_port_info_get_port(port)};
+            const int number = snd_seq_port_info_get_client(port);
             const unsigned caps = snd_seq_port_info_get_capability(port);
-            if (address.client == SND_SEQ_CLIENT_SYSTEM) {
+            if (number == SND_SEQ_CLIENT_SYSTEM) {
                 continue;
             }
             for (const unsigned direction :
                  {SND_SEQ_PORT_CAP_SUBS_WRITE, SND_SEQ_PORT_CAP_SUBS_READ}) {
                 if ((caps & direction) != 0) {
-                    found.emplace_back(address, snd_seq_port_info_get_name(port));
+                    found.push_back({number, snd_seq_port_info_get_port(port),
+                                     snd_seq_client_info_get_name(client),
+                                     snd_seq_port_info_get_name(port)});
                 }
             }
         }
     }
-    // A device that came or went in between would shift every ID after it: then tell nothing.
-    if (std::ssize(found) != Pm_CountDevices()) {
+    // A device that came or went in between would shift every ID after it.
+    unmatched_ = std::ssize(found) != Pm_CountDevices();
+    for (int id = 0; !unmatched_ && id < std::ssize(found); ++id) {
+        const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
+        unmatched_ = info == nullptr || info->name == nullptr ||
+                     found[std::size_t(id)].portName != info->name;
+    }
+    if (!unmatched_) {
+        ports_ = std::move(found);
+    }
+    return !unmatched_;
+}
+
+void AlsaPorts::HearAnnouncements() {
+    if (sequencer_ == nullptr) {
         return;
     }
-    for (int id = 0; id < std::ssize(found); ++id) {
-        const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
-        if (info == nullptr || info->name == nullptr ||
-            found[std::size_t(id)].second != info->name) {
-            addresses_.clear();
-            return;
+    for (;;) {
+        snd_seq_event_t* event = nullptr;
+        const int got = snd_seq_event_input(Sequencer(sequencer_), &event);
+        if (got == -ENOSPC) {
+            // Announcements were lost: any device may have left.
+            for (Port& one : ports_) {
+                one.gone = true;
+            }
+            continue;
         }
-        addresses_.push_back(found[std::size_t(id)].first);
+        if (got < 0 || event == nullptr) {
+            return;  // nothing more to hear
+        }
+        const snd_seq_addr_t& left = event->data.addr;
+        for (Port& one : ports_) {
+            one.gone = one.gone ||
+                       (event->type == SND_SEQ_EVENT_CLIENT_EXIT && one.client == left.client) ||
+                       (event->type == SND_SEQ_EVENT_PORT_EXIT && one.client == left.client &&
+                        one.port == left.port);
+        }
     }
 }
 
-bool AlsaPorts::Gone(int id) const {
-    if (id < 0 || id >= std::ssize(addresses_)) {
+bool AlsaPorts::SameAsListed(const Port& listed) const {
+    snd_seq_client_info_t* client = nullptr;
+    snd_seq_port_info_t* port = nullptr;
+    snd_seq_client_info_alloca(&client);
+    snd_seq_port_info_alloca(&port);
+    snd_seq_t* sequencer = Sequencer(sequencer_);
+    return snd_seq_get_any_port_info(sequencer, listed.client, listed.port, port) == 0 &&
+           snd_seq_get_any_client_info(sequencer, listed.client, client) == 0 &&
+           listed.portName == snd_seq_port_info_get_name(port) &&
+           listed.clientName == snd_seq_client_info_get_name(client);
+}
+
+bool AlsaPorts::Gone(int id) {
+    if (id < 0 || id >= std::ssize(ports_)) {
         return false;
     }
-    const Address address = addresses_[std::size_t(id)];
-    snd_seq_port_info_t* port = nullptr;
-    snd_seq_port_info_alloca(&port);
-    return snd_seq_get_any_port_info(Sequencer(sequencer_), address.client, address.port, port) < 0;
+    HearAnnouncements();
+    Port& port = ports_[std::size_t(id)];
+    // Once gone, gone until the next scan, even if it comes back.
+    port.gone = port.gone || !SameAsListed(port);
+    return port.gone;
 }
 
 std::optional<std::pair<int, int>> AlsaPorts::SequencerAddress(int id) const {
-    if (id < 0 || id >= std::ssize(addresses_)) {
+    if (id < 0 || id >= std::ssize(ports_)) {
         return std::nullopt;
     }
-    const Address address = addresses_[std::size_t(id)];
-    return std::pair(address.client, address.port);
+    const Port& port = ports_[std::size_t(id)];
+    return std::pair(port.client, port.port);
 }
 
 }  // namespace kelvane::midi

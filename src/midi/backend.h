@@ -47,8 +47,12 @@ public:
     // and below 0 for at once, ahead of anything the latency still holds back.
     virtual std::int32_t TimeStamp(std::int64_t delayMs) = 0;
     // Whether the device of this ID, as the last initialisation saw it, has left the MIDI
-    // service. PortMidi cannot tell: its writes to such a device succeed and go nowhere.
+    // service since. PortMidi cannot tell: its writes to such a device succeed and go nowhere, or
+    // to whatever took its place.
     virtual bool DeviceGone(int id) = 0;
+    // Whether the last initialisation could not tell where its devices are, so that DeviceGone
+    // cannot tell either.
+    virtual bool DevicesUnchecked() = 0;
 
     // PortMidi's text for error; for a host error, followed by the host's own text.
     virtual std::string ErrorText(int error) = 0;

@@ -43,6 +43,8 @@ QString MidiLibrary::ServiceProblem() {
                : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
 }
 
+bool MidiLibrary::DevicesUnchecked() { return PortContext::Instance().Ready().DevicesUnchecked(); }
+
 std::int64_t MidiLibrary::MsUntilOutputLeft() {
     PortContext& context = PortContext::Instance();
     std::int64_t last = context.HeldDueMs();

@@ -29,6 +29,9 @@ public:
     // Why the MIDI service could not be reached when the port layer was last initialised, for
     // the user; empty when it could.
     static QString ServiceProblem();
+    // Whether the last initialisation could not tell where its devices sit on the MIDI service,
+    // so that a device that has left cannot be told from one that is there.
+    static bool DevicesUnchecked();
     // Milliseconds until output written so far has left PortMidi; a rescan before then waits.
     static std::int64_t MsUntilOutputLeft();
     // The port layer's clock, in milliseconds, which pacing counts on, and a pause on it.

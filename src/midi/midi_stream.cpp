@@ -69,6 +69,10 @@ int MidiStream::Open(PortContext& context, std::int64_t deviceId, std::int64_t b
         return kBadData;
     }
     Backend& backend = context.Ready();
+    // Opening would connect to whatever took the device's place.
+    if (backend.DeviceGone(static_cast<int>(deviceId))) {
+        return kDeviceGone;
+    }
     StreamHandle opened = nullptr;
     const int error = backend.OpenOutput(&opened, static_cast<int>(deviceId),
                                          static_cast<std::int32_t>(bufferSize),
@@ -97,7 +101,7 @@ int MidiStream::Write(const MidiEvent& data) {
     const auto message =
         static_cast<std::int32_t>(data.Status | (data.Data1 << 8) | (data.Data2 << 16));
     const std::int64_t now = backend->NowMs();
-    const std::int64_t delay = data.When == 0 && latency_ > 0 ? DueMs(3) - now : 0;
+    const std::int64_t delay = data.When == 0 && latency_ > 0 ? DueMs(3, now) - now : 0;
     const int error = backend->WriteShort(
         handle_, delay > 0 ? backend->TimeStamp(delay) : static_cast<std::int32_t>(data.When),
         message);
@@ -143,6 +147,9 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
     const int writable = Writable(backend);
     feeding_ = handedOver > 0;
     if (writable != kNoError) {
+        if (handedOver > 0) {
+            Abandon();
+        }
         return writable;
     }
     const std::int64_t now = backend->NowMs();
@@ -150,7 +157,8 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
         waitMs = due - now;
         return kNoError;
     }
-    const FeedWrite write = NextFeedWrite(message.size(), handedOver, heldBack_ > 0);
+    const FeedWrite write =
+        NextFeedWrite(message.size(), handedOver, heldBack_ > 0, pace_.BurstBytes());
     std::int64_t leaving = 0;
     if (heldBack_ > 0) {
         NoteWrite(static_cast<std::int64_t>(heldBack_), now, 0);
@@ -175,26 +183,30 @@ int MidiStream::FeedSysEx(std::span<const std::uint8_t> message, std::size_t& ha
         heldBack_ = 0;
     }
     const int error = backend->WriteSysExParts(handle_, parts);
+    if (error != kNoError) {
+        Abandon();
+        return error;
+    }
     handedOver = write.end;
-    feeding_ = error == kNoError && handedOver < message.size();
+    feeding_ = handedOver < message.size();
     if (feeding_) {
         waitMs = std::max<std::int64_t>(FeedDueMs(message.size(), handedOver, now) - now, 1);
     }
     return error;
 }
 
-std::int64_t MidiStream::DueMs(std::int64_t size) const {
-    const std::int64_t now = PortContext::Instance().Ready().NowMs();
-    return std::max(pace_.DueMs(size, now), lastLeavesAtMs_);
+std::int64_t MidiStream::DueMs(std::int64_t size, std::int64_t nowMs) const {
+    return std::max(pace_.DueMs(size, nowMs), lastLeavesAtMs_);
 }
 
-// A write with a piece at once must find nothing else waiting to leave, which it would overtake;
-// the first waits for everything before it.
+// A write with a piece at once must find nothing else waiting to leave, which it would overtake,
+// nor anything stamped so shortly before that it may still be waiting; the first waits for
+// everything before it.
 std::int64_t MidiStream::FeedDueMs(std::size_t size, std::size_t from, std::int64_t nowMs) const {
-    const FeedWrite write = NextFeedWrite(size, from, heldBack_ > 0);
+    const FeedWrite write = NextFeedWrite(size, from, heldBack_ > 0, pace_.BurstBytes());
     std::int64_t due = from == 0 ? lastLeavesAtMs_ : nowMs;
     if (write.atOnce > 0) {
-        due = std::max({due, drainedAtMs_,
+        due = std::max({due, drainedAtMs_, lastLeavesAtMs_,
                         pace_.DueMs(write.atOnce * static_cast<std::int64_t>(kPieceBytes), nowMs)});
     }
     return std::max(due, nowMs);
@@ -208,10 +220,34 @@ int MidiStream::Writable(Backend*& backend) const {
         return kBadData;
     }
     backend = &PortContext::Instance().Ready();
-    return backend->DeviceGone(static_cast<int>(device_)) ? kDeviceGone : kNoError;
+    return CheckDevice();
 }
 
 int MidiStream::ClosedError() const { return openError_ != kNoError ? openError_ : kBadPtr; }
+
+int MidiStream::CheckDevice() const {
+    if (!IsOpen()) {
+        return ClosedError();
+    }
+    return PortContext::Instance().Ready().DeviceGone(static_cast<int>(device_)) ? kDeviceGone
+                                                                                 : kNoError;
+}
+
+void MidiStream::Abandon() {
+    const std::int64_t device = device_, bufferSize = bufferSize_, latency = latency_;
+    Abort();
+    openError_ = Open(PortContext::Instance(), device, bufferSize, latency);
+}
+
+void MidiStream::Abort() {
+    if (IsOpen()) {
+        PortContext::Instance().Ready().Close(handle_);
+        handle_ = nullptr;
+        device_ = -1;
+        heldBack_ = 0;
+        feeding_ = false;
+    }
+}
 
 void MidiStream::Close() {
     CloseInput();

@@ -56,16 +56,23 @@ public:
     // Hands over what is due of one SysEx message longer than the pace's burst, from byte
     // handedOver on, which it advances; see sysex_feed.h. Returns 0 or an error, and in waitMs
     // when to call again, 0 once the message has been handed over whole. Until then nothing else
-    // can be written: it would land inside the message. Needs latency.
+    // can be written: it would land inside the message. Needs latency. A failure half way drops
+    // the rest of the message, also what is scheduled of it, and leaves the stream as if the
+    // message had never begun.
     int FeedSysEx(std::span<const std::uint8_t> message, std::size_t& handedOver,
                   std::int64_t& waitMs);
+
+    // kDeviceGone when the device the stream is open on has left since the devices were listed.
+    int CheckDevice() const;
+    // Closes at once, dropping what is still scheduled: the device may be left inside a message.
+    void Abort();
 
     bool IsOpen() const { return handle_ != nullptr; }
     // When what was written has left PortMidi, on the backend's clock.
     std::int64_t DrainedAtMs() const { return drainedAtMs_; }
-    // When a message of size bytes may go: once the port has room for it and everything written
-    // before has left.
-    std::int64_t DueMs(std::int64_t size) const;
+    // When a message of size bytes may go, not before nowMs: once the port has room for it and
+    // everything written before has left.
+    std::int64_t DueMs(std::int64_t size, std::int64_t nowMs) const;
 
     // The stream's one budget for what the receiving port can take in; every write counts.
     const Pace& Pacing() const { return pace_; }
@@ -79,6 +86,9 @@ private:
     // The backend, or why this stream cannot write now.
     int Writable(Backend*& backend) const;
     int ClosedError() const;
+    // After a message cut short: PortMidi would still be inside it, and would send its held
+    // piece later. A new handle on the same device starts afresh; closing the old one drops it.
+    void Abandon();
     bool Drained() const;
     // Bytes written at nowMs that leave PortMidi delayMs later (at once for 0 or less).
     void NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t delayMs);

@@ -28,6 +28,7 @@ std::int64_t Pace::DueMs(std::int64_t size, std::int64_t nowMs) const {
 }
 
 void Pace::Note(std::int64_t size, std::int64_t atMs) {
+    notedBytes_ += size;
     if (bytesPerSecond_ == 0) {
         return;
     }
@@ -41,6 +42,14 @@ std::int64_t Pace::EmptyAtMs(std::int64_t bytesToGo, std::int64_t nowMs) const {
     const std::int64_t emptyAt = std::max(emptyAtTicks_, nowMs * bytesPerSecond_) +
                                  std::max<std::int64_t>(bytesToGo, 0) * 1000;
     return CeilDiv(emptyAt, bytesPerSecond_);
+}
+
+std::int64_t Pace::TakenBytes(std::int64_t nowMs) const {
+    if (bytesPerSecond_ == 0) {
+        return notedBytes_;
+    }
+    const std::int64_t waiting = CeilDiv(emptyAtTicks_ - nowMs * bytesPerSecond_, 1000);
+    return std::clamp<std::int64_t>(notedBytes_ - waiting, 0, notedBytes_);
 }
 
 }  // namespace kelvane::midi

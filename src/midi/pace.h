@@ -30,11 +30,17 @@ public:
 
     // A message longer than the burst has to go in pieces, each as the port drains.
     bool Paces(std::int64_t size) const { return bytesPerSecond_ != 0 && size > burstBytes_; }
+    std::int64_t BurstBytes() const { return burstBytes_; }
+
+    // Every byte noted so far, and of those, the ones the port has passed on by nowMs.
+    std::int64_t NotedBytes() const { return notedBytes_; }
+    std::int64_t TakenBytes(std::int64_t nowMs) const;
 
 private:
     std::int64_t bytesPerSecond_;
     std::int64_t burstBytes_;
     std::int64_t emptyAtTicks_ = 0;  // when everything noted so far has drained
+    std::int64_t notedBytes_ = 0;
 };
 
 }  // namespace kelvane::midi

@@ -17,7 +17,7 @@ public:
     PacedSender(MidiStream& stream, SysExBlock messages, QObject* parent = nullptr);
 
     // Sends what is due at once and goes on from the timer; Finished follows once the port has
-    // taken every byte, as the stream's pace sees it.
+    // taken every byte, as the stream's pace sees it, with kDeviceGone if the device left before.
     void Start();
     // Stops between two messages: Finished follows at once, or once a message going out piece by
     // piece has been handed over whole.
@@ -33,6 +33,7 @@ private:
     void StepNow();
     void Done(const SendProgress& progress);
 
+    MidiStream& stream_;
     PacedSysEx send_;
     QTimer timer_;
 };

@@ -1,12 +1,14 @@
 #include "midi/paced_sysex.h"
 
+#include <algorithm>
+
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
 
 namespace kelvane::midi {
 
 PacedSysEx::PacedSysEx(MidiStream& stream, SysExBlock messages)
-    : stream_(stream), messages_(std::move(messages)) {
+    : stream_(stream), messages_(std::move(messages)), notedBefore_(stream.Pacing().NotedBytes()) {
     progress_.totalBytes = std::ssize(messages_.Bytes());
     progress_.totalMessages = static_cast<std::int64_t>(messages_.Count());
 }
@@ -38,7 +40,9 @@ bool PacedSysEx::SendNext(std::int64_t now, int& error) {
         }
         fed_ = 0;
     } else {
-        const std::int64_t due = stream_.Pacing().DueMs(size, now);
+        // Once the port has room and what went before has left: stamped to leave later, it would
+        // have to keep a margin behind that.
+        const std::int64_t due = stream_.DueMs(size, now);
         if (due > now) {
             progress_.nextInMs = due - now;
             return false;
@@ -62,6 +66,11 @@ SendProgress PacedSysEx::Step() {
         Finish(kBadData);
         return progress_;
     }
+    // Between messages; inside one, the stream itself asks at each step.
+    if (const int there = stream_.CheckDevice(); fed_ == 0 && there != kNoError) {
+        Finish(there);
+        return progress_;
+    }
     Backend& backend = PortContext::Instance().Ready();
     while (next_ < messages_.Count() && !(stopping_ && fed_ == 0)) {
         int error = kNoError;
@@ -72,6 +81,7 @@ SendProgress PacedSysEx::Step() {
             }
             const std::int64_t now = backend.NowMs();
             progress_.leaving = fed_ > 0;
+            progress_.nextInMs = std::min(progress_.nextInMs, kDeviceCheckMs);
             progress_.msLeft =
                 stream_.Pacing().EmptyAtMs(progress_.totalBytes - progress_.sentBytes, now) - now;
             return progress_;
@@ -93,7 +103,25 @@ void PacedSysEx::Cancel() {
     }
 }
 
+void PacedSysEx::CountTaken() {
+    const std::int64_t now = PortContext::Instance().Ready().NowMs();
+    const std::int64_t taken = std::clamp<std::int64_t>(
+        stream_.Pacing().TakenBytes(now) - notedBefore_, 0, progress_.sentBytes);
+    progress_.takenBytes = taken;
+    progress_.takenMessages = 0;
+    std::int64_t end = 0;
+    for (std::size_t i = 0; i < messages_.Count(); ++i) {
+        end += std::ssize(messages_.Message(i));
+        if (end > taken) {
+            break;
+        }
+        ++progress_.takenMessages;
+    }
+}
+
 void PacedSysEx::Finish(int result) {
+    CountTaken();
+    fed_ = 0;
     progress_.finished = true;
     progress_.result = result;
     progress_.leaving = false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "midi/midi_error.h"
+#include "midi/sysex_feed.h"
 
 namespace kelvane::midi {
 
@@ -20,6 +21,8 @@ static_assert(kHostError == pmHostError && kInvalidDeviceId == pmInvalidDeviceId
               kInsufficientMemory == pmInsufficientMemory && kBufferTooSmall == pmBufferTooSmall &&
               kBufferOverflow == pmBufferOverflow && kBadPtr == pmBadPtr && kBadData == pmBadData &&
               kInternalError == pmInternalError);
+// ALSA's backend cuts SysEx into events of PortMidi's buffer size, and the feed counts on them.
+static_assert(kPieceBytes == PM_DEFAULT_SYSEX_BUFFER_SIZE);
 
 namespace {
 
@@ -30,8 +33,15 @@ constexpr PmTimestamp kLongAgoMs = 1'000'000;
 
 int PortMidiBackend::Initialize() {
     hostErrorText_.clear();
-    const int error = Pm_Initialize();
-    ports_.Find();
+    ports_.Listen();
+    int error = Pm_Initialize();
+    // A device that came or went during the scan: once more, and then go on unchecked.
+    if (!ports_.Find()) {
+        Pm_Terminate();
+        ports_.Listen();
+        error = Pm_Initialize();
+        ports_.Find();
+    }
     return error;
 }
 

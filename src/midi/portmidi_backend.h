@@ -26,6 +26,7 @@ public:
     int WriteSysExParts(StreamHandle stream, std::span<const SysExPart> parts) override;
     std::int32_t TimeStamp(std::int64_t delayMs) override;
     bool DeviceGone(int id) override { return ports_.Gone(id); }
+    bool DevicesUnchecked() override { return ports_.Unmatched(); }
     std::string ErrorText(int error) override;
     std::string ServiceProblem() override;
     std::int64_t NowMs() override;

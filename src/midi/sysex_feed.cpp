@@ -4,7 +4,8 @@
 
 namespace kelvane::midi {
 
-FeedWrite NextFeedWrite(std::size_t size, std::size_t from, bool heldBack) {
+FeedWrite NextFeedWrite(std::size_t size, std::size_t from, bool heldBack,
+                        std::int64_t burstBytes) {
     const std::size_t pieces = (size + kPieceBytes - 1) / kPieceBytes;
     FeedWrite write;
     std::int64_t buffered = heldBack ? 1 : 0;
@@ -22,7 +23,12 @@ FeedWrite NextFeedWrite(std::size_t size, std::size_t from, bool heldBack) {
         write.end = size;
     }
     write.leaving = buffered;
-    write.atOnce = std::max<std::int64_t>(heldBack ? 1 : 0, buffered - kScheduledPieces);
+    // When the end drains one piece more than the buffer holds, the pool's spare piece takes it
+    // rather than the port, which may not take more than a burst at once.
+    const std::int64_t mostAtOnce =
+        std::max<std::int64_t>(burstBytes / static_cast<std::int64_t>(kPieceBytes), 1);
+    write.atOnce =
+        std::min(std::max<std::int64_t>(heldBack ? 1 : 0, buffered - kScheduledPieces), mostAtOnce);
     return write;
 }
 

@@ -182,6 +182,7 @@ void Window1::Open() {
 }
 
 void Window1::GetMIDIWorld() {
+    uncheckedTold_ = false;
     QComboBox& popup = PopupMenu1();
     popup.clear();
     popup.setEnabled(false);
@@ -238,8 +239,14 @@ void Window1::Search() {
 }
 
 void Window1::Tell(const SendResult& result) {
-    if (!result.Sent()) {
-        MsgBox(result.Text());
+    QString text = result.Text();
+    // Once for each listing of the devices, with the first send that reached the port layer.
+    if (result.refusal.isEmpty() && !uncheckedTold_ && midi::MidiLibrary::DevicesUnchecked()) {
+        uncheckedTold_ = true;
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + DevicesUncheckedText();
+    }
+    if (!text.isEmpty()) {
+        MsgBox(text);
     }
 }
 

@@ -113,6 +113,7 @@ private:
     std::unique_ptr<midi::MidiStream> s;
     // Buttons carrying Default, the most recently made default last.
     std::vector<QPointer<QPushButton>> defaults_;
+    bool uncheckedTold_ = false;  // that a device leaving cannot be told, since the last listing
     // After s: its sender goes before the stream does.
     SysExSending sending_{*this};
 };

@@ -28,7 +28,8 @@ public:
     int goodWrites = 0;     // so many next writes succeed before...
     int failingWrites = 0;  // ...so many fail with kHostError
     std::string serviceProblem;
-    std::set<int> gone;  // devices that have left the MIDI service
+    std::set<int> gone;      // devices that have left the MIDI service
+    bool unchecked = false;  // whether the devices' places could not be found
 
     std::vector<std::string> calls;
     // What PortMidi would not report: dead handles, streams left open by Terminate, a SysEx
@@ -53,6 +54,7 @@ public:
         return static_cast<std::int32_t>(std::max<std::int64_t>(delayMs, -1));
     }
     bool DeviceGone(int id) override { return gone.contains(id); }
+    bool DevicesUnchecked() override { return unchecked; }
     std::string ErrorText(int error) override { return "PortMidi error " + std::to_string(error); }
     std::string ServiceProblem() override { return serviceProblem; }
     std::int64_t NowMs() override { return nowMs; }

@@ -8,13 +8,16 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <fstream>
 
 #include "cli/output_choice.h"
+#include "midi/alsa_ports.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
+#include "midi/sysex_feed.h"
 #include "ui/msg_box.h"
 #include "ui/window1.h"
 
@@ -26,6 +29,12 @@ using midi::MidiStream;
 using Bytes = std::vector<std::uint8_t>;
 
 const char* self = "";  // this program, which main() also lets write once and quit
+
+#ifdef KELVANE_SANITIZED
+constexpr int kSlower = 3;  // every step, under the sanitizers
+#else
+constexpr int kSlower = 1;
+#endif
 
 // Whether the file holds the text within five seconds.
 bool Shows(const QString& path, const QByteArray& text) {
@@ -353,6 +362,187 @@ TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
     EXPECT_TRUE(sysex % 256 == 0 && sysex > 4096 && sysex < 16384) << sysex;
     EXPECT_EQ(cut, sent.substr(0, sysex) + "\xB0\x07\x7F");
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// Faults: a device that leaves, is replaced, or a command that is interrupted.
+
+// What a device is told by the sequencer, as aseqdump prints it: nothing but its header.
+bool HeardNothing(Beside& dump) {
+    const std::string heard = dump.Output(0, 1000);
+    return heard.find("Control change") == std::string::npos &&
+           heard.find("System exclusive") == std::string::npos;
+}
+
+// The sequencer's client numbers of the clients so named, from the kernel's own list.
+std::string ClientsNamed(const char* name) {
+    QFile clients("/proc/asound/seq/clients");
+    clients.open(QIODevice::ReadOnly);
+    std::string numbers;
+    for (const QByteArray& line : clients.readAll().split('\n')) {
+        if (line.startsWith("Client ") && line.contains(QByteArray("\"") + name + '"')) {
+            numbers += line.mid(7, 4).trimmed().toStdString() + ' ';
+        }
+    }
+    return numbers;
+}
+
+// The sizes the feed counts on are those a sequencer client gets.
+TEST(RealMidi, TheFeedsSizesAreTheSequencersDefaults) {
+    midi::AlsaPorts ports;
+    ports.Listen();
+    EXPECT_EQ(ports.ClientDefaults().outputBufferBytes, midi::kOutputBufferBytes);
+    EXPECT_EQ(ports.ClientDefaults().outputPoolCells, midi::kOutputPoolCells);
+}
+
+// A client that takes a chosen device's number after it left gets nothing: the sends say the
+// device is gone, even though the newcomer carries the same name.
+TEST_F(WindowSays, ADeviceReplacedAtItsAddressGetsNothing) {
+    auto first = std::make_unique<Beside>(QStringList{"aseqdump"});
+    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
+    MidiLibrary::ReInitialize();
+    Window1 window;
+    Choose(window, "to aseqdump");
+    const std::string number = ClientsNamed("aseqdump");
+    first.reset();
+    ASSERT_TRUE(QTest::qWaitFor([] { return ClientsNamed("aseqdump").empty(); }));
+    Beside second({"aseqdump"});
+    ASSERT_TRUE(QTest::qWaitFor([&number] { return ClientsNamed("aseqdump") == number; }));
+    window.SendCC().click();
+    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
+    window.SendSysExHex().click();
+    const QString told = "Could not send to " + window.PopupMenu1().currentText() +
+                         ".\nThe device is gone; Search MIDI lists the devices anew.";
+    EXPECT_EQ(messages, QStringList({told, told}));
+    EXPECT_TRUE(HeardNothing(second));
+}
+
+// A command whose device leaves while its message is still queued fails, counting what the port
+// had taken; in the window, a send cut half way says so, and so does the next one.
+TEST_F(WindowSays, ADeviceThatLeavesOnTheWayIsTold) {
+    std::ofstream("/tmp/gone.syx") << Message(16 * 1024);
+    auto dump = std::make_unique<Beside>(QStringList{"aseqdump"});
+    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
+    QProcess kelvane;
+    kelvane.start(KELVANE_PROGRAM, {"--to", "aseqdump", "--syx", "/tmp/gone.syx"});
+    QTest::qWait(2000);
+    dump.reset();
+    EXPECT_TRUE(kelvane.waitForFinished());
+    const QString said = kelvane.readAllStandardError();
+    EXPECT_EQ(kelvane.exitCode(), 1) << said.toStdString();
+    std::printf("gone 2 s into 16 KiB: %s\n", qPrintable(said.section(u'\n', 2, 2)));
+    EXPECT_TRUE(said.contains("The device is gone") &&
+                said.contains(QRegularExpression("\n[0-9]+ of 16384 bytes \\(0 of 1 messages\\)")))
+        << said.toStdString();
+
+    dump = std::make_unique<Beside>(QStringList{"aseqdump"});
+    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
+    MidiLibrary::ReInitialize();
+    Window1 window;
+    Choose(window, "to aseqdump");
+    QTimer::singleShot(3000, &window, [&dump] { dump.reset(); });
+    SendHexRow(window, Message(48 * 1024));
+    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
+    window.SendSysExHex().click();
+    const QString gone = "Could not send to " + window.PopupMenu1().currentText() +
+                         ".\nThe device is gone; Search MIDI lists the devices anew.";
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(gone + "\n") &&
+                messages[0].endsWith(" of 49152 bytes (0 of 1 messages) had been sent."))
+        << messages[0].toStdString();
+    const qsizetype taken = messages[0].section(u'\n', 2).section(u' ', 0, 0).toLongLong();
+    std::printf("gone 3 s into 48 KiB: %lld bytes taken\n", static_cast<long long>(taken));
+    EXPECT_TRUE(taken > 7000 && taken < 11000) << taken;  // 3 s at about 2 900 bytes/s
+    EXPECT_EQ(messages[1], gone);
+}
+
+// Short messages after a long one keep the pace of the cable, from the command line and the
+// window alike.
+TEST_F(WindowSays, ShortMessagesAfterALongOneKeepThePace) {
+    std::string sent = Message(20 * 1024);
+    for (int m = 0; m < 200; ++m) {
+        sent += '\xF0' + std::string(18, static_cast<char>(m % 128)) + '\xF7';
+    }
+    std::ofstream("/tmp/mixed.syx") << sent;
+    const double most = 1.1 * static_cast<double>(sent.size()) * 1000 / 3125 + 2000;
+    for (const bool window : {false, true}) {
+        RawReader slow(2, 3000);
+        QElapsedTimer took;
+        took.start();
+        std::unique_ptr<Window1> shown;
+        QProcess kelvane;
+        if (window) {
+            shown = std::make_unique<Window1>();
+            Choose(*shown, "to VirMIDI 0-2");
+            took.restart();
+            SendHexRow(*shown, sent);
+        } else {
+            kelvane.start(KELVANE_PROGRAM, {"--to", "VirMIDI 0-2", "--syx", "/tmp/mixed.syx"});
+        }
+        const std::string got = slow.Output(qsizetype(sent.size()), 30000);
+        std::printf("%s: %lld ms for %zu bytes, %.2f times the wire time\n",
+                    window ? "window" : "command line", took.elapsed(), sent.size(),
+                    static_cast<double>(took.elapsed()) * 3.125 / double(sent.size()));
+        EXPECT_TRUE(got == sent) << got.size();
+        EXPECT_LT(static_cast<double>(took.elapsed()), most);
+        EXPECT_TRUE(window || (kelvane.waitForFinished() && kelvane.exitCode() == 0));
+    }
+}
+
+// A stop signal ends a command after the message going out, which arrives whole, and says how
+// much had been sent; a second ends it at once.
+TEST(RealMidi, AnInterruptedCommandDeliversWholeMessagesOnly) {
+    std::ofstream("/tmp/two.syx") << Message(12 * 1024) + Message(12 * 1024);
+    std::ofstream("/tmp/dump.syx") << Messages(64);
+    const struct {
+        const char* file;
+        std::vector<int> stops;  // sent 2 s in, then 500 ms apart
+        int status;
+        const char* said;
+    } cases[] = {
+        {"/tmp/two.syx",
+         {SIGINT},
+         130,
+         "kelvane: Interrupted: 12288 of 24576 bytes (1 of 2 messages) had been sent.\n"},
+        {"/tmp/dump.syx", {SIGTERM}, 143, " of 64 messages) had been sent.\n"},
+        {"/tmp/two.syx", {SIGINT, SIGINT}, 130, "the device may hold part of a message."},
+    };
+    for (const auto& [file, stops, status, said] : cases) {
+        RawReader slow(1, 3000);
+        QProcess kelvane;
+        kelvane.start(KELVANE_PROGRAM, {"--to", "VirMIDI 0-1", "--syx", file});
+        QTest::qWait(2000);
+        QElapsedTimer ended;
+        for (const int stop : stops) {
+            if (&stop != &stops.front()) {
+                QTest::qWait(500);
+            }
+            ended.start();
+            ::kill(static_cast<pid_t>(kelvane.processId()), stop);
+        }
+        // Told once stopped; ending the process itself, under the sanitizers, takes longer.
+        QByteArray err;
+        (void)QTest::qWaitFor(
+            [&] { return (err += kelvane.readAllStandardError()).contains("Interrupted"); }, 20000);
+        const qint64 endedMs = ended.elapsed();
+        EXPECT_TRUE(kelvane.waitForFinished(20000));
+        std::printf("%zu signals: ended %lld ms after the last\n", stops.size(), endedMs);
+        err += kelvane.readAllStandardError();
+        EXPECT_EQ(kelvane.exitCode(), status) << err.toStdString();
+        EXPECT_TRUE(err.startsWith("kelvane: Stopping after the message going out; Ctrl+C again "
+                                   "stops at once.\n") &&
+                    err.contains(said))
+            << err.toStdString();
+        QTest::qWait(1000);
+        const std::string got = slow.Output();
+        if (stops.size() == 1 && std::string_view(file) == "/tmp/two.syx") {
+            EXPECT_TRUE(got == Message(12 * 1024)) << got.size();
+        } else if (stops.size() == 1) {
+            EXPECT_TRUE(got.size() % 256 == 0 && got == Messages(64).substr(0, got.size()))
+                << got.size();
+        } else {
+            EXPECT_LT(endedMs, 100 * kSlower);
+        }
+    }
 }
 
 }  // namespace
