@@ -203,15 +203,20 @@ TEST(Receive, KeepsWhatADeviceAnswersAndSaysWhatCame) {
 
 // Waiting costs next to nothing: two seconds against a tenth.
 TEST(Receive, WaitsWithoutCost) {
-    const auto cpuSeconds = [](const char* wait) {
-        const Ran ran({"--from", "VirMIDI 0-1", "--receive", "-", "--wait", wait});
-        rusage used{};
-        getrusage(RUSAGE_CHILDREN, &used);  // of every child so far: the difference counts
-        return double(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-               double(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+    const auto used = [] {
+        rusage children{};
+        getrusage(RUSAGE_CHILDREN, &children);
+        return double(children.ru_utime.tv_sec + children.ru_stime.tv_sec) +
+               double(children.ru_utime.tv_usec + children.ru_stime.tv_usec) / 1e6;
     };
-    const double before = cpuSeconds("0.1"), brief = cpuSeconds("0.1") - before,
-                 idle = cpuSeconds("2") - brief - before;
+    const auto cpuSeconds = [&used](const char* wait) {
+        const double before = used();
+        const Ran ran({"--from", "VirMIDI 0-1", "--receive", "-", "--wait", wait});
+        return used() - before;
+    };
+    // The least of two runs: the VM's accounting counts time the host took from it.
+    const double idle = std::min(cpuSeconds("2"), cpuSeconds("2")),
+                 brief = std::min(cpuSeconds("0.1"), cpuSeconds("0.1"));
     std::printf("CPU: %.3f s waiting 2 s, %.3f s waiting 0.1 s\n", idle, brief);
     EXPECT_LT(idle - brief, 0.1);
 }
