@@ -109,6 +109,11 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
          "2\nInitialize; kelvane: #1: to Box has no input; --from names one of these:\n#0: "
          "(Keys)\n#3: (Synth)\n",
          {}},
+        {"--to synth --cc 7 1 1 --from box --receive " + file,
+         {},
+         0,
+         "2\nInitialize; kelvane: --from box is not an input:\n#1: to Box\n",
+         {}},
         {"--cc 7 1 1 --receive " + dir.filePath("none/got.syx"),
          {},
          0,
