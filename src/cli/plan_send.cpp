@@ -36,7 +36,6 @@ private:
     QTextStream* const progress_;
     Pauses& pauses_;
     std::vector<std::int64_t> ends_;  // where each message of the plan ends, in bytes
-    const std::int64_t notedBefore_;
     midi::PacedSysEx* sending_ = nullptr;
     int signal_ = 0;  // the first stop signal
     bool atOnce_ = false;
@@ -49,8 +48,7 @@ PlanSend::PlanSend(midi::MidiStream& stream, std::int64_t deviceId, std::vector<
       messages_(std::move(messages)),
       err_(err),
       progress_(progress),
-      pauses_(pauses),
-      notedBefore_(stream.Pacing().NotedBytes()) {
+      pauses_(pauses) {
     std::int64_t end = 0;
     for (const Message& message : messages_) {
         if (const auto* block = std::get_if<midi::SysExBlock>(&message.content)) {
@@ -84,9 +82,8 @@ midi::SendProgress PlanSend::Tally() const {
     midi::SendProgress tally;
     tally.totalBytes = ends_.empty() ? 0 : ends_.back();
     tally.totalMessages = std::ssize(ends_);
-    tally.sentBytes = stream_.Pacing().NotedBytes() - notedBefore_;
-    tally.takenBytes = std::clamp<std::int64_t>(
-        stream_.Pacing().TakenBytes(midi::MidiLibrary::NowMs()) - notedBefore_, 0, tally.sentBytes);
+    tally.sentBytes = stream_.Pacing().NotedBytes();
+    tally.takenBytes = stream_.Pacing().TakenBytes(midi::MidiLibrary::NowMs());
     tally.takenMessages =
         std::upper_bound(ends_.begin(), ends_.end(), tally.takenBytes) - ends_.begin();
     return tally;
