@@ -18,24 +18,21 @@ namespace {
 snd_seq_t* Sequencer(void* handle) { return static_cast<snd_seq_t*>(handle); }
 
 // Opened as PortMidi opens its own, so that it gets the same defaults; never blocks.
-int OpenListening(snd_seq_t*& opened) {
-    int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
-    if (error < 0) {
-        return error;
-    }
-    snd_seq_set_client_name(opened, "Kelvane");
-    // Writable for the announcements, but without subscription rights: PortMidi lists only ports
-    // that others may subscribe to, so this one shifts no device ID.
-    const int port = snd_seq_create_simple_port(
-        opened, "Kelvane announcements", SND_SEQ_PORT_CAP_WRITE, SND_SEQ_PORT_TYPE_APPLICATION);
-    error = port < 0 ? port
-                     : snd_seq_connect_from(opened, port, SND_SEQ_CLIENT_SYSTEM,
-                                            SND_SEQ_PORT_SYSTEM_ANNOUNCE);
-    if (error < 0) {
-        snd_seq_close(opened);
-        opened = nullptr;
+int Open(snd_seq_t*& opened) {
+    const int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+    if (error == 0) {
+        snd_seq_set_client_name(opened, "Kelvane");
     }
     return error;
+}
+
+// Writable for the announcements, but without subscription rights: PortMidi lists only ports
+// that others may subscribe to, so this one shifts no device ID.
+bool Subscribe(snd_seq_t* sequencer) {
+    const int port = snd_seq_create_simple_port(
+        sequencer, "Kelvane announcements", SND_SEQ_PORT_CAP_WRITE, SND_SEQ_PORT_TYPE_APPLICATION);
+    return port >= 0 && snd_seq_connect_from(sequencer, port, SND_SEQ_CLIENT_SYSTEM,
+                                             SND_SEQ_PORT_SYSTEM_ANNOUNCE) == 0;
 }
 
 }  // namespace
@@ -46,6 +43,7 @@ void AlsaPorts::Close() {
     if (sequencer_ != nullptr) {
         snd_seq_close(Sequencer(std::exchange(sequencer_, nullptr)));
     }
+    hearing_ = false;
 }
 
 std::string AlsaPorts::Problem() const {
@@ -60,9 +58,11 @@ void AlsaPorts::Listen() {
     ports_.clear();
     if (sequencer_ == nullptr) {
         snd_seq_t* opened = nullptr;
-        openError_ = OpenListening(opened);
-        sequencer_ = opened;
-        if (opened != nullptr) {
+        openError_ = Open(opened);
+        sequencer_ = openError_ < 0 ? nullptr : opened;
+        // Without the announcements, the names at a device's address are left to tell.
+        hearing_ = sequencer_ != nullptr && Subscribe(opened);
+        if (sequencer_ != nullptr) {
             snd_seq_client_pool_t* pool = nullptr;
             snd_seq_client_pool_alloca(&pool);
             snd_seq_get_client_pool(opened, pool);
@@ -121,7 +121,7 @@ bool AlsaPorts::Find() {
 }
 
 void AlsaPorts::HearAnnouncements() {
-    if (sequencer_ == nullptr) {
+    if (!hearing_) {
         return;
     }
     for (;;) {

@@ -62,7 +62,8 @@ private:
     std::vector<Port> ports_;  // by device ID; empty when PortMidi's order could not be matched
     bool unmatched_ = false;
     void* sequencer_ = nullptr;
-    int openError_ = 0;  // of the last attempt, 0 or ALSA's error
+    bool hearing_ = false;  // the system's announcements
+    int openError_ = 0;     // of the last attempt, 0 or ALSA's error
     Defaults defaults_;
 };
 
