@@ -133,6 +133,12 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--to --cc 7 1 100", 0, Refused("--to has no value (DEVICE)")},
         {"--rate -1", 0, Refused("--rate -1: needs whole bytes per second, 0 for no pacing")},
         {"--list --cc 7 1 1", 0, Refused("--list sends nothing; give it alone")},
+        {"--wait 1 --cc 7 1 1", 0, Refused("--wait goes with --receive")},
+        {"--receive - --wait 0.09", 0, Refused("--wait 0.09: needs seconds from 0.1 up")},
+        {"--receive - --count 0", 0, Refused("--count 0: needs a whole number of messages from 1")},
+        {"--receive= --cc 7 1 1", 0,
+         Refused("--receive needs a file name, or - for standard output")},
+        {"--receive a --receive -", 0, Refused("--receive is given more than once")},
     };
     for (const auto& [arguments, failing, said] : cases) {
         const testing::ScopedRecordingBackend port(

@@ -2,7 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string_view>
 
@@ -80,6 +82,19 @@ constexpr Option kOptions[] = {
      "Pace messages at this many bytes per second (by default a little below MIDI's 3125, so that "
      "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
      nullptr},
+    {"receive", "FILE",
+     "After sending, keep the SysEx messages that arrive in a .syx file; - prints them as hex "
+     "rows, one per line.",
+     nullptr},
+    {"from", "DEVICE",
+     "The input to receive from, named as for --to (by default the input of the output's own "
+     "port).",
+     nullptr},
+    {"wait", "SECONDS",
+     "Stop receiving this long after the last byte, or after the last message sent when nothing "
+     "comes (default 2, from 0.1).",
+     nullptr},
+    {"count", "N", "Stop receiving once N whole messages have arrived.", nullptr},
 };
 
 // The option "--cc" or "--cc=7" names; none for anything else.
@@ -160,7 +175,8 @@ void AddOptions(QCommandLineParser& parser) {
         "when one of them is wrong. Without arguments, Kelvane opens its window.\n"
         "It ends once the port has taken the last byte, or fails when the output leaves before,\n"
         "even if another device takes its place. Ctrl+C stops after the message going out and\n"
-        "says how much the port had taken; Ctrl+C again stops at once."));
+        "says how much the port had taken; Ctrl+C again stops at once.\n"
+        "With --receive it then keeps the SysEx that comes back."));
     for (const auto& [name, values, help, message] : kOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                             QString::fromLatin1(values)));
@@ -169,9 +185,9 @@ void AddOptions(QCommandLineParser& parser) {
     parser.addVersionOption();
 }
 
-// Any whole number: Pace counts rates above its fastest as the fastest, so one too long for 64
-// bits is as good as the largest that fits.
-std::optional<std::int64_t> BytesPerSecond(const QString& text) {
+// Any whole number; one too long for 64 bits is as good as the largest that fits (Pace counts
+// rates above its fastest as the fastest).
+std::optional<std::int64_t> WholeNumber(const QString& text) {
     if (text.isEmpty() ||
         !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
         return {};
@@ -179,6 +195,66 @@ std::optional<std::int64_t> BytesPerSecond(const QString& text) {
     bool fits = false;
     const qlonglong value = text.toLongLong(&fits);
     return fits ? value : std::numeric_limits<std::int64_t>::max();
+}
+
+// Seconds as a decimal number: "2", "0.5", ".5".
+std::optional<std::int64_t> Milliseconds(const QString& text) {
+    static const QRegularExpression decimal(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
+    if (!decimal.match(text).hasMatch()) {
+        return {};
+    }
+    // Nobody waits for 30 years: a longer wait is that long, and fits in milliseconds.
+    return std::llround(std::min(text.toDouble(), 1e9) * 1000);
+}
+
+// The last value given for option as the shell passed it, for a file's name.
+QByteArray GivenBytes(const QList<QByteArray>& given, const QByteArray& option) {
+    QByteArray value;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if (given[i] == option && i + 1 < given.size()) {
+            value = given[++i];
+        } else if (given[i].startsWith(option + '=')) {
+            value = given[i].mid(option.size() + 1);
+        }
+    }
+    return value;
+}
+
+// The --receive options, or why they cannot be taken (empty: nothing is received).
+std::variant<ReceivePlan, QString> ReceivePlanOf(const QCommandLineParser& parser,
+                                                 const QList<QByteArray>& given) {
+    const auto value = [&parser](const char* name) {
+        const QStringList values = parser.values(QString::fromLatin1(name));
+        return values.isEmpty() ? std::optional<QString>() : values.constFirst();
+    };
+    const std::optional<QString> file = value("receive");
+    if (!file) {
+        for (const char* option : {"from", "wait", "count"}) {
+            if (value(option)) {
+                return QStringLiteral("--%1 goes with --receive").arg(QLatin1StringView(option));
+            }
+        }
+        return QString();
+    }
+    if (file->isEmpty()) {
+        return QStringLiteral("--receive needs a file name, or - for standard output");
+    }
+    ReceivePlan plan{GivenBytes(given, "--receive"), value("from"), 2000, {}};
+    if (const std::optional<QString> wait = value("wait")) {
+        const std::optional<std::int64_t> ms = Milliseconds(*wait);
+        if (!ms || *ms < 100) {
+            return QStringLiteral("--wait %1: needs seconds from 0.1 up").arg(*wait);
+        }
+        plan.waitMs = *ms;
+    }
+    if (const std::optional<QString> count = value("count")) {
+        plan.count = WholeNumber(*count);
+        if (!plan.count || *plan.count < 1) {
+            return QStringLiteral("--count %1: needs a whole number of messages from 1")
+                .arg(*count);
+        }
+    }
+    return plan;
 }
 
 }  // namespace
@@ -212,7 +288,9 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
         return refuse(QStringLiteral("unexpected argument '%1'")
                           .arg(parser.positionalArguments().constFirst()));
     }
-    for (const QString& once : {QStringLiteral("to"), QStringLiteral("rate")}) {
+    for (const QString& once :
+         {QStringLiteral("to"), QStringLiteral("rate"), QStringLiteral("receive"),
+          QStringLiteral("from"), QStringLiteral("wait"), QStringLiteral("count")}) {
         if (parser.values(once).size() > 1) {
             return refuse(QStringLiteral("--%1 is given more than once").arg(once));
         }
@@ -224,11 +302,19 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
         parsed.plan.to = to.constFirst();
     }
     if (const QStringList rate = parser.values(QStringLiteral("rate")); !rate.isEmpty()) {
-        parsed.plan.bytesPerSecond = BytesPerSecond(rate.constFirst());
+        parsed.plan.bytesPerSecond = WholeNumber(rate.constFirst());
         if (!parsed.plan.bytesPerSecond) {
             return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
                               .arg(rate.constFirst()));
         }
+    }
+    if (std::variant<ReceivePlan, QString> receive = ReceivePlanOf(parser, given);
+        const auto* why = std::get_if<QString>(&receive)) {
+        if (!why->isEmpty()) {
+            return refuse(*why);
+        }
+    } else {
+        parsed.plan.receive = std::get<ReceivePlan>(std::move(receive));
     }
     QString refusals;
     for (const auto& [option, use] : taken.messages) {
@@ -243,7 +329,7 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
     if (!refusals.isEmpty()) {
         return {{}, kRefused, {}, refusals};
     }
-    if (parsed.plan.list == !parsed.plan.messages.empty()) {
+    if (parsed.plan.list == (!parsed.plan.messages.empty() || parsed.plan.receive)) {
         return refuse(parsed.plan.list ? QStringLiteral("--list sends nothing; give it alone")
                                        : QStringLiteral("no message to send"));
     }

@@ -26,11 +26,21 @@ struct Message {
     std::variant<ControlChange, midi::SysExBlock> content;
 };
 
+// --receive: where the SysEx that arrives goes ("-": standard output, as hex rows), from which
+// input (none: the output's own), and when to stop listening.
+struct ReceivePlan {
+    QByteArray file;  // as the shell passed it: a name need not be UTF-8
+    std::optional<QString> from;
+    std::int64_t waitMs = 2000;         // after the last byte, or the last message sent
+    std::optional<std::int64_t> count;  // none: until the wait ends
+};
+
 struct Plan {
     bool list = false;
     std::optional<QString> to;                   // none: the output the window selects at start
     std::optional<std::int64_t> bytesPerSecond;  // none: the port layer's pace; 0: no pacing
     std::vector<Message> messages;
+    std::optional<ReceivePlan> receive;  // none: nothing is received
 };
 
 // The plan, or what to print and the status to end with: help, version, or refusals (every bad

@@ -9,6 +9,17 @@
 namespace kelvane::cli {
 namespace {
 
+// What a choice is of: outputs for --to, inputs for --from.
+struct Side {
+    QLatin1StringView option;
+    QLatin1StringView noun;
+    bool midi::MidiDeviceInfo::*has;
+};
+constexpr Side kOutputs{QLatin1StringView("--to"), QLatin1StringView("output"),
+                        &midi::MidiDeviceInfo::HasOutput};
+constexpr Side kInputs{QLatin1StringView("--from"), QLatin1StringView("input"),
+                       &midi::MidiDeviceInfo::HasInput};
+
 OutputChoice Refused(int status, const QString& problem) {
     return {.status = status, .problem = problem};
 }
@@ -23,28 +34,30 @@ QString Rows(std::span<const midi::MidiDeviceInfo> devices, const std::vector<st
 }
 
 OutputChoice ByNumber(std::span<const midi::MidiDeviceInfo> devices, const QString& to,
-                      const QString& digits) {
+                      const QString& digits, const Side& side) {
     bool fits = false;
     const qlonglong id = digits.toLongLong(&fits);
     if (!fits || id >= static_cast<qlonglong>(devices.size())) {
-        return Refused(kMidiFailed,
-                       QStringLiteral("--to %1: there is no MIDI device #%2").arg(to, digits));
+        return Refused(
+            kMidiFailed,
+            QStringLiteral("%1 %2: there is no MIDI device #%3").arg(side.option, to, digits));
     }
-    if (!devices[static_cast<std::size_t>(id)].HasOutput) {
+    if (!(devices[static_cast<std::size_t>(id)].*side.has)) {
         return Refused(kRefused,
-                       QStringLiteral("--to %1 is not an output:").arg(to) + Rows(devices, {id}));
+                       QStringLiteral("%1 %2 is not an %3:").arg(side.option, to, side.noun) +
+                           Rows(devices, {id}));
     }
     return {id, kSent, {}};
 }
 
-// The devices with or without an output whose names contain to; whole names win over parts.
+// The devices with or without the side's kind whose names contain to; whole names win over parts.
 std::vector<std::int64_t> Named(std::span<const midi::MidiDeviceInfo> devices, const QString& to,
-                                bool withOutput) {
+                                const Side& side, bool with) {
     std::vector<std::int64_t> whole;
     std::vector<std::int64_t> parts;
     for (std::size_t id = 0; id < devices.size(); ++id) {
         const QString name = QString::fromUtf8(devices[id].Name);
-        if (devices[id].HasOutput != withOutput || !name.contains(to, Qt::CaseInsensitive)) {
+        if (devices[id].*side.has != with || !name.contains(to, Qt::CaseInsensitive)) {
             continue;
         }
         (name.compare(to, Qt::CaseInsensitive) == 0 ? whole : parts)
@@ -53,24 +66,41 @@ std::vector<std::int64_t> Named(std::span<const midi::MidiDeviceInfo> devices, c
     return whole.empty() ? parts : whole;
 }
 
-// Outputs first; a name that only devices without an output carry is the same mistake as their
+// The side's kind first; a name that only other devices carry is the same mistake as their
 // number.
-OutputChoice ByName(std::span<const midi::MidiDeviceInfo> devices, const QString& to) {
-    const std::vector<std::int64_t> matches = Named(devices, to, true);
+OutputChoice ByName(std::span<const midi::MidiDeviceInfo> devices, const QString& to,
+                    const Side& side) {
+    const std::vector<std::int64_t> matches = Named(devices, to, side, true);
     if (matches.empty()) {
-        const std::vector<std::int64_t> others = Named(devices, to, false);
+        const std::vector<std::int64_t> others = Named(devices, to, side, false);
         if (others.empty()) {
-            return Refused(kMidiFailed,
-                           QStringLiteral("--to %1: no MIDI output is named so").arg(to));
+            return Refused(
+                kMidiFailed,
+                QStringLiteral("%1 %2: no MIDI %3 is named so").arg(side.option, to, side.noun));
         }
         return Refused(kRefused,
-                       QStringLiteral("--to %1 is not an output:").arg(to) + Rows(devices, others));
+                       QStringLiteral("%1 %2 is not an %3:").arg(side.option, to, side.noun) +
+                           Rows(devices, others));
     }
     if (matches.size() > 1) {
-        return Refused(kRefused, QStringLiteral("--to %1 names more than one output:").arg(to) +
-                                     Rows(devices, matches));
+        return Refused(
+            kRefused,
+            QStringLiteral("%1 %2 names more than one %3:").arg(side.option, to, side.noun) +
+                Rows(devices, matches));
     }
     return {matches.front(), kSent, {}};
+}
+
+OutputChoice Named(std::span<const midi::MidiDeviceInfo> devices, const QString& given,
+                   const Side& side) {
+    if (given.isEmpty()) {
+        return Refused(kRefused,
+                       QStringLiteral("%1 needs a device number or name").arg(side.option));
+    }
+    static const QRegularExpression number(QStringLiteral("^#?([0-9]+)$"));
+    const QRegularExpressionMatch match = number.match(given);
+    return match.hasMatch() ? ByNumber(devices, given, match.captured(1), side)
+                            : ByName(devices, given, side);
 }
 
 }  // namespace
@@ -84,12 +114,33 @@ OutputChoice ChooseOutput(std::span<const midi::MidiDeviceInfo> devices,
         }
         return {row, kSent, {}};
     }
-    if (to->isEmpty()) {
-        return Refused(kRefused, QStringLiteral("--to needs a device number or name"));
+    return Named(devices, *to, kOutputs);
+}
+
+OutputChoice ChooseInput(std::span<const midi::MidiDeviceInfo> devices,
+                         const std::optional<QString>& from, std::int64_t outputId) {
+    if (from) {
+        return Named(devices, *from, kInputs);
     }
-    static const QRegularExpression number(QStringLiteral("^#?([0-9]+)$"));
-    const QRegularExpressionMatch match = number.match(*to);
-    return match.hasMatch() ? ByNumber(devices, *to, match.captured(1)) : ByName(devices, *to);
+    const auto own = static_cast<std::size_t>(outputId + 1);
+    if (outputId >= 0 && own < devices.size() && devices[own].HasInput && !devices[own].HasOutput &&
+        devices[own].Name == devices[own - 1].Name) {
+        return {outputId + 1, kSent, {}};
+    }
+    std::vector<std::int64_t> inputs;
+    for (std::size_t id = 0; id < devices.size(); ++id) {
+        if (devices[id].HasInput) {
+            inputs.push_back(static_cast<std::int64_t>(id));
+        }
+    }
+    if (inputs.empty()) {
+        return Refused(kMidiFailed, QStringLiteral("there is no MIDI input to receive from"));
+    }
+    const QString output = outputId >= 0 && own <= devices.size()
+                               ? midi::DeviceRowText(outputId, devices[own - 1])
+                               : QStringLiteral("The output");
+    return Refused(kRefused, output + QStringLiteral(" has no input; --from names one of these:") +
+                                 Rows(devices, inputs));
 }
 
 }  // namespace kelvane::cli

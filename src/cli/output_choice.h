@@ -23,4 +23,9 @@ struct OutputChoice {
 OutputChoice ChooseOutput(std::span<const midi::MidiDeviceInfo> devices,
                           const std::optional<QString>& to);
 
+// The input to receive from: from as ChooseOutput reads to, for inputs; none: the input of the
+// output's own port, which PortMidi lists right after its output, under the same name.
+OutputChoice ChooseInput(std::span<const midi::MidiDeviceInfo> devices,
+                         const std::optional<QString>& from, std::int64_t outputId);
+
 }  // namespace kelvane::cli

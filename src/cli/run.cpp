@@ -8,6 +8,7 @@
 
 #include "cli/output_choice.h"
 #include "cli/plan_send.h"
+#include "cli/receive.h"
 #include "messages/send.h"
 #include "midi/device_rows.h"
 #include "midi/midi_stream.h"
@@ -59,12 +60,26 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
         }
         return devices.empty() ? NoService(err, kSent, {}) : kSent;
     }
-    const OutputChoice choice = ChooseOutput(devices, plan.to);
+    // Receiving alone needs an output only to listen on its port's own input.
+    const bool needsOutput =
+        !plan.messages.empty() || !plan.receive || !plan.receive->from || plan.to.has_value();
+    const OutputChoice choice =
+        needsOutput ? ChooseOutput(devices, plan.to) : OutputChoice{-1, kSent, {}};
     if (choice.status == kMidiFailed) {
         return NoService(err, kMidiFailed, choice.problem);
     }
     if (choice.status != kSent) {
         return Fail(err, choice.status, choice.problem);
+    }
+    std::optional<Receiving> receiving;
+    if (plan.receive) {
+        receiving.emplace(*plan.receive);
+        if (const int status = receiving->Open(devices, choice.deviceId, err); status != kSent) {
+            return status;
+        }
+        if (plan.messages.empty()) {
+            return receiving->Finish(out, err, pauses);
+        }
     }
     midi::MidiStream stream;
     stream.SetPacing(plan.bytesPerSecond ? midi::Pace(*plan.bytesPerSecond) : midi::Pace());
@@ -76,7 +91,9 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     // Progress is for someone watching: only on a terminal.
     const auto* file = qobject_cast<const QFile*>(err.device());
     QTextStream* const progress = file != nullptr && isatty(file->handle()) == 1 ? &err : nullptr;
-    return SendPlan(stream, choice.deviceId, std::move(plan.messages), err, progress, pauses);
+    const int sent =
+        SendPlan(stream, choice.deviceId, std::move(plan.messages), err, progress, pauses);
+    return sent == kSent && receiving ? receiving->Finish(out, err, pauses) : sent;
 }
 
 int Run(const QList<QByteArray>& arguments, QTextStream& out, QTextStream& err, Pauses& pauses) {

@@ -170,4 +170,12 @@ bool AlsaPorts::Gone(int id) {
     return port.gone;
 }
 
+std::optional<std::pair<int, int>> AlsaPorts::SequencerAddress(int id) const {
+    if (id < 0 || id >= std::ssize(ports_)) {
+        return std::nullopt;
+    }
+    const Port& port = ports_[std::size_t(id)];
+    return std::pair(port.client, port.port);
+}
+
 }  // namespace kelvane::midi

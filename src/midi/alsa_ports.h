@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvane::midi {
@@ -35,6 +37,8 @@ public:
     bool Unmatched() const { return unmatched_; }
     // Lets the handle go with PortMidi's, so that the next Listen sees the service anew.
     void Close();
+    // The sequencer client and port of device id; none for a device that could not be matched.
+    std::optional<std::pair<int, int>> SequencerAddress(int id) const;
 
     // What the sequencer gives a new client by default, as PortMidi's gets it: alsa-lib's output
     // buffer in bytes and the kernel's output pool in cells; 0 before the handle is open.

@@ -62,6 +62,15 @@ public:
     // Milliseconds on a monotonic clock, and a pause, so tests need not wait for real.
     virtual std::int64_t NowMs() = 0;
     virtual void SleepMs(std::int64_t ms) = 0;
+
+    // Input, read where nothing is lost unnoticed: PortMidi's own input ignores the MIDI
+    // service's report that input was dropped.
+    virtual int OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) = 0;
+    // The bytes that arrived since the last read, as they came on the wire, up to bytes.size():
+    // their count, or kBufferOverflow once when input was lost before them.
+    virtual int Read(StreamHandle stream, std::span<std::uint8_t> bytes) = 0;
+    // A descriptor that turns readable when input arrives, or -1 when there is none to wait on.
+    virtual int InputDescriptor(StreamHandle stream) = 0;
 };
 
 }  // namespace kelvane::midi

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "midi/midi_error.h"
 #include "midi/port_context.h"
@@ -249,6 +250,7 @@ void MidiStream::Abort() {
 }
 
 void MidiStream::Close() {
+    CloseInput();
     if (!IsOpen()) {
         return;
     }
@@ -275,6 +277,39 @@ void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t 
         std::max(lastLeavesAtMs_, delayMs > 0 ? leavesAtMs + kOrderMarginMs : leavesAtMs);
     if (latency_ > 0) {
         drainedAtMs_ = std::max(drainedAtMs_, leavesAtMs + latency_ + kDeliveryMarginMs);
+    }
+}
+
+int MidiStream::OpenInput(std::int64_t deviceId, std::int64_t bufferSize) {
+    Close();
+    openError_ = kNoError;
+    if (!FitsInt32(deviceId)) {
+        return kInvalidDeviceId;
+    }
+    if (!FitsInt32(bufferSize)) {
+        return kBadData;
+    }
+    StreamHandle opened = nullptr;
+    const int error = PortContext::Instance().Ready().OpenInput(
+        &opened, static_cast<int>(deviceId), static_cast<std::int32_t>(bufferSize));
+    if (error != kNoError || opened == nullptr) {
+        return error != kNoError ? error : kInternalError;
+    }
+    input_ = opened;
+    return kNoError;
+}
+
+int MidiStream::Read(std::span<std::uint8_t> bytes) {
+    return IsInputOpen() ? PortContext::Instance().Ready().Read(input_, bytes) : kBadPtr;
+}
+
+int MidiStream::InputDescriptor() const {
+    return IsInputOpen() ? PortContext::Instance().Ready().InputDescriptor(input_) : -1;
+}
+
+void MidiStream::CloseInput() {
+    if (IsInputOpen()) {
+        PortContext::Instance().Ready().Close(std::exchange(input_, nullptr));
     }
 }
 

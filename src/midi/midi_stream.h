@@ -105,6 +105,22 @@ private:
     // Why the stream is closed, so that a write can say so rather than just "bad pointer".
     int openError_ = kNoError;
     Pace pace_;
+
+public:
+    // Input. A stream open on an input cannot write; Close, OpenOutput and OpenInput close it.
+    // Opens on the input deviceId with room for bufferSize events. Returns 0 or an error.
+    int OpenInput(std::int64_t deviceId, std::int64_t bufferSize);
+    // The bytes that arrived, as on the wire, up to bytes.size(): their count, or
+    // kBufferOverflow once when input was lost before them.
+    int Read(std::span<std::uint8_t> bytes);
+    // Turns readable when input arrives; -1 when there is none to wait on.
+    int InputDescriptor() const;
+    bool IsInputOpen() const { return input_ != nullptr; }
+
+private:
+    void CloseInput();
+
+    StreamHandle input_ = nullptr;
 };
 
 }  // namespace kelvane::midi

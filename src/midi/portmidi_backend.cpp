@@ -3,7 +3,10 @@
 #include <portmidi.h>
 #include <porttime.h>
 
+#include <alsa/asoundlib.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -77,7 +80,12 @@ int PortMidiBackend::OpenOutput(StreamHandle* stream, int id, std::int32_t buffe
     return error;
 }
 
-int PortMidiBackend::Close(StreamHandle stream) { return Pm_Close(stream); }
+int PortMidiBackend::Close(StreamHandle stream) {
+    if (inputs_.erase(stream) > 0) {
+        return pmNoError;
+    }
+    return Pm_Close(stream);
+}
 
 int PortMidiBackend::WriteShort(StreamHandle stream, std::int32_t when, std::int32_t message) {
     return Pm_WriteShort(stream, when, message);
@@ -156,6 +164,54 @@ std::int64_t PortMidiBackend::NowMs() {
 
 void PortMidiBackend::SleepMs(std::int64_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int PortMidiBackend::OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) {
+    hostErrorText_.clear();
+    const std::optional<DeviceRecord> device = DeviceInfo(id);
+    const auto address = ports_.SequencerAddress(id);
+    if (!device || !device->hasInput) {
+        return pmInvalidDeviceId;
+    }
+    if (!address) {
+        hostErrorText_ = "the device's sequencer port cannot be found";
+        return pmHostError;
+    }
+    auto input = std::make_unique<AlsaInput>();
+    if (const int error = input->Open(address->first, address->second, bufferSize); error < 0) {
+        return InputError(error);
+    }
+    *stream = input.get();
+    inputs_.emplace(*stream, std::move(input));
+    return pmNoError;
+}
+
+int PortMidiBackend::Read(StreamHandle stream, std::span<std::uint8_t> bytes) {
+    AlsaInput* input = InputOf(stream);
+    if (input == nullptr) {
+        return pmBadPtr;
+    }
+    const int read = input->Read(bytes);
+    return read == -ENOSPC ? pmBufferOverflow : InputError(read);
+}
+
+int PortMidiBackend::InputDescriptor(StreamHandle stream) {
+    const AlsaInput* input = InputOf(stream);
+    return input == nullptr ? -1 : input->Descriptor();
+}
+
+AlsaInput* PortMidiBackend::InputOf(StreamHandle stream) {
+    const auto found = inputs_.find(stream);
+    return found == inputs_.end() ? nullptr : found->second.get();
+}
+
+// ALSA's errors as a host error with ALSA's text; anything else as it is.
+int PortMidiBackend::InputError(int alsaError) {
+    if (alsaError >= 0) {
+        return alsaError;
+    }
+    hostErrorText_ = snd_strerror(alsaError);
+    return pmHostError;
 }
 
 }  // namespace kelvane::midi

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 
+#include "midi/alsa_input.h"
 #include "midi/alsa_ports.h"
 #include "midi/backend.h"
 
@@ -29,9 +32,18 @@ public:
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
 
+    int OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) override;
+    int Read(StreamHandle stream, std::span<std::uint8_t> bytes) override;
+    int InputDescriptor(StreamHandle stream) override;
+
 private:
     std::string hostErrorText_;
     AlsaPorts ports_;
+
+    // Input is read on sequencer clients of our own (see AlsaInput), one for each open input.
+    AlsaInput* InputOf(StreamHandle stream);
+    int InputError(int alsaError);
+    std::map<StreamHandle, std::unique_ptr<AlsaInput>> inputs_;
 };
 
 }  // namespace kelvane::midi

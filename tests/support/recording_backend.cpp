@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "midi/midi_error.h"
@@ -45,8 +46,12 @@ int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasOutput);
+}
+
+int RecordingBackend::Open(midi::StreamHandle* stream, int id, bool usable) {
     const bool busy = std::ranges::any_of(open_, [id](auto& open) { return open.second == id; });
-    if (!DeviceInfo(id) || !DeviceInfo(id)->hasOutput || busy || failingOpens.contains(id)) {
+    if (!usable || busy || failingOpens.contains(id)) {
         return midi::kInvalidDeviceId;
     }
     *stream = reinterpret_cast<midi::StreamHandle>(nextHandle_++);
@@ -115,6 +120,43 @@ int RecordingBackend::WriteSysExParts(midi::StreamHandle stream,
 void RecordingBackend::SleepMs(std::int64_t ms) {
     calls.push_back("Sleep " + std::to_string(ms));
     nowMs += ms;
+}
+
+int RecordingBackend::OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) {
+    calls.push_back("OpenInput " + std::to_string(id) + " " + std::to_string(bufferSize));
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasInput);
+}
+
+int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) {
+    if (!open_.contains(stream)) {
+        misuse.emplace_back("Read on a dead handle");
+        return midi::kBadPtr;
+    }
+    std::size_t count = 0;
+    while (count < bytes.size() && arrived_ < arrivals.size() && arrivals[arrived_].atMs <= nowMs) {
+        const std::vector<std::uint8_t>& next = arrivals[arrived_].bytes;
+        if (next.empty()) {  // a loss, told after what came before it
+            if (count > 0) {
+                break;
+            }
+            ++arrived_;
+            return midi::kBufferOverflow;
+        }
+        const std::uint8_t byte = next[readOf_++];
+        if (readOf_ == next.size()) {
+            ++arrived_;
+            readOf_ = 0;
+        }
+        bytes[count++] = byte;
+    }
+    return static_cast<int>(count);
+}
+
+std::int64_t RecordingBackend::MsUntilInput() const {
+    if (arrived_ >= arrivals.size()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return std::max<std::int64_t>(arrivals[arrived_].atMs - nowMs, 0);
 }
 
 ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices) {

@@ -60,13 +60,32 @@ public:
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
+    // Input: what arrives at whichever input is open, each at its time on the stand-in's clock;
+    // an arrival without bytes stands for input that the MIDI service dropped. Calls recorded:
+    // "OpenInput 3 2000"; reads are not.
+    struct Arrival {
+        std::int64_t atMs;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Arrival> arrivals;
+    int OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) override;
+    int Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) override;
+    // Not a real descriptor: a wait on it lasts until the next arrival (MsUntilInput).
+    int InputDescriptor(midi::StreamHandle) override { return 1000; }
+    // Until the next arrival is due, 0 when one is; a long time when none is left.
+    std::int64_t MsUntilInput() const;
+
 private:
+    // A handle on device id, unless it is not usable, busy or failing.
+    int Open(midi::StreamHandle* stream, int id, bool usable);
     int Record(const char* call, midi::StreamHandle stream, const std::string& when,
                std::span<const std::uint8_t> bytes);
 
     std::vector<midi::DeviceRecord> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device
     std::intptr_t nextHandle_ = 1;
+    std::size_t arrived_ = 0;  // arrivals read whole
+    std::size_t readOf_ = 0;   // bytes read of the next one
 };
 
 // Installs a fresh stand-in, with devices for the first initialisation to see, in the port
