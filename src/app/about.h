@@ -4,8 +4,8 @@
 
 namespace kelvane {
 
-// "Kelvane 1.02" and three credit lines, joined by carriage returns, with no line end after the
-// last.
+// The About box's text: name and version ("Kelvane 1.02"), then three lines of credits, with a
+// carriage return between lines and none at the end.
 QString AboutText();
 
 }  // namespace kelvane

@@ -8,7 +8,7 @@
 
 namespace kelvane {
 
-// What the application reports as its version. The About box shows its own text.
+// The version numbers the application object carries; the About box writes its own.
 struct VersionData {
     int MajorVersion = version::kMajor;
     int MinorVersion = version::kMinor;

@@ -75,8 +75,8 @@ constexpr Option kOptions[] = {
      nullptr},
     {"cc", "NUMBER CHANNEL VALUE", "A Control Change: number 0-127, channel 1-16, value 0-127.",
      ControlChangeOf},
-    {"dec", "ROW", "SysEx as decimal values: \"240 126 127 6 1 247\".", RowOf<DecimalSysExBytes>},
-    {"hex", "ROW", "SysEx as hex values: \"F0 7E 7F 06 01 F7\".", RowOf<HexSysExBytes>},
+    {"dec", "ROW", "SysEx as decimal values: \"240 126 127 9 1 247\".", RowOf<DecimalSysExBytes>},
+    {"hex", "ROW", "SysEx as hex values: \"F0 7E 7F 09 01 F7\".", RowOf<HexSysExBytes>},
     {"syx", "FILE", "SysEx messages from a .syx file; - reads standard input.", FileOf},
     {"rate", "BYTES_PER_SECOND",
      "Pace messages at this many bytes per second (by default a little below MIDI's 3125, so that "

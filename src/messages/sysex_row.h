@@ -10,7 +10,8 @@ namespace kelvane {
 
 inline constexpr char16_t kNotEnoughSysEx[] = u"Not enough SysEx data in the text field.";
 
-// A row is byte values separated by single spaces; every space separates, so empty tokens count.
+// The tokens of a row: each space ends one, so two spaces side by side make an empty token, which
+// still counts.
 QList<QStringView> SysExTokens(QStringView row);
 
 // Hex of each token's Val, joined by single spaces.

@@ -13,7 +13,8 @@ namespace kelvane::midi {
 // (PortMidi never has one) keeps its row, without output.
 std::vector<MidiDeviceInfo> Devices();
 
-// "#3: to Synth A" for a device with an output, "#0: (Keys In)" for one without; the name as is.
+// "#2: to Desk Module" for a device with an output, "#4: (Drum Pads)" for one without; the name
+// as the MIDI service gives it.
 QString DeviceRowText(std::int64_t deviceId, const MidiDeviceInfo& info);
 
 // The row of deviceId as the device list shows it, or an empty text when there is no such device.

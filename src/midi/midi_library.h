@@ -20,7 +20,7 @@ public:
     MidiLibrary();
 
     static std::int64_t CountDevices();
-    // A description for every ID from 0 to CountDevices() - 1, none outside.
+    // Every ID below CountDevices() is described; any other, a negative one too, gets nothing.
     static std::optional<MidiDeviceInfo> DeviceInfo(std::int64_t deviceId);
     // Closes every open stream (after its pending output) and scans the devices anew; streams
     // can be opened again afterwards. Returns 0 or a PortMidi error.

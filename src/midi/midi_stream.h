@@ -25,9 +25,9 @@ struct MidiEvent {
     }
 };
 
-// One output stream, created closed and open on at most one device at a time. Closing (also by
-// destruction or re-opening) hands the handle to the port context, which closes it once what was
-// written has left: PortMidi drops output still scheduled when its stream closes. Nothing waits.
+// A stream to one device at a time, closed until opened. PortMidi drops what a stream still has
+// scheduled when it closes, so closing it (also destroying or re-aiming it) leaves the handle with
+// the port context, which closes it once that output has gone; nothing waits for it here.
 class MidiStream {
 public:
     MidiStream();

@@ -8,8 +8,8 @@ namespace kelvane {
 // signed 64-bit range) and its low 8 bits are 00.
 inline constexpr std::int64_t kNoInteger = INT64_MIN;
 
-// Truncates toward zero. NaN, the infinities and every value outside the signed 64-bit range give
-// kNoInteger, without the undefined behaviour of a plain cast.
+// value without its fraction, toward zero. A plain cast is undefined for NaN, the infinities and
+// anything beyond 64 bits; those give kNoInteger.
 std::int64_t ToInt64(double value);
 
 }  // namespace kelvane

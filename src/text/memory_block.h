@@ -8,7 +8,7 @@
 
 namespace kelvane {
 
-// A byte buffer of fixed length, all bytes 0 when created.
+// Bytes to send, as many as were asked for when it was made, zeros until set.
 class MemoryBlock {
 public:
     explicit MemoryBlock(std::size_t size) : bytes_(size) {}
@@ -16,8 +16,8 @@ public:
 
     std::size_t Size() const { return bytes_.size(); }
 
-    // Keeps the low 8 bits of value (two's complement): 256 stores 00, -1 stores FF.
-    // Throws std::out_of_range for an index outside the block.
+    // Stores what of value fits in a byte, its low 8 bits in two's complement (256 is 00, -1 is
+    // FF); an index past the end throws std::out_of_range.
     void SetByte(std::size_t index, std::int64_t value);
     std::uint8_t Byte(std::size_t index) const { return bytes_.at(index); }
 

@@ -6,12 +6,10 @@
 
 namespace kelvane {
 
-// Reads a number from the start of text and never fails:
-// - decimal: an optional '-', digits, optionally '.' and more digits ('.' in every locale);
-//   "5." reads 5 and ".5" reads 0.5;
-// - hexadecimal: "&h" or "&H", then digits 0-9, a-f, A-F;
-// - reading stops at the first character that cannot continue the number;
-// - text with no digit where one is needed gives 0.0.
+// The number at the start of text; any text gives one. Decimal is an optional '-', digits, and
+// an optional '.' with more digits, whatever the locale ("5." is 5, ".5" is 0.5); hexadecimal is
+// "&h" or "&H" and its digits. The number ends where the next character could not go on with it,
+// and text without a digit where one is due is 0.0.
 // Leading blanks, '+', exponents and other prefixes are not read: " 7" and "+7" give 0.0.
 // Only ASCII digits are digits. Values too large for a double give +/-infinity, too small 0.0.
 double Val(QStringView text);

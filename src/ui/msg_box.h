@@ -5,8 +5,8 @@
 
 namespace kelvane {
 
-// Shows text in a modal message box and returns once the user has dismissed it. Carriage
-// returns start new lines. Every message of the program goes through here.
+// The program's one way to tell the user something: a modal box, dismissed before this returns.
+// A carriage return in text breaks the line.
 void MsgBox(const QString& text);
 
 // Puts hook in place of the modal box (tests read the texts this way); an empty hook restores

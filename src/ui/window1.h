@@ -27,8 +27,8 @@ class MidiLibrary;
 class MidiStream;
 }  // namespace midi
 
-// The main window. Its layout lives in window1.ui; the handlers are attached after every stored
-// setting is applied, so none runs for an initial value.
+// Kelvane's window. window1.ui holds its layout; the handlers are connected only once that layout
+// is in place, so setting up the controls runs none of them.
 //
 // Default buttons: Return in any of the three text fields presses the default button; when more
 // than one button is default, the one made default most recently wins.
