@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTextStream>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -19,6 +20,13 @@ inline constexpr int kRefused = 2;
 
 // The command line's own words on standard error start with its name.
 inline QString Said(const QString& text) { return QStringLiteral("kelvane: ") + text; }
+
+// Says text on err as a line of its own, flushed at once so that it keeps its place among what the
+// MIDI libraries print themselves, and returns status.
+inline int Tell(QTextStream& err, int status, const QString& text) {
+    err << Said(text) << u'\n' << Qt::flush;
+    return status;
+}
 
 // One message to send, checked, and the argument it came from for naming it ("--cc 7 1 100").
 struct Message {

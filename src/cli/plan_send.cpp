@@ -10,8 +10,6 @@
 namespace kelvane::cli {
 namespace {
 
-void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flush; }
-
 class PlanSend {
 public:
     PlanSend(midi::MidiStream& stream, std::int64_t deviceId, std::vector<Message> messages,
@@ -27,7 +25,6 @@ private:
     int WaitUntilTaken();
     // The whole plan: what had been handed over, and what the port had taken by now.
     midi::SendProgress Tally() const;
-    void Tell(const QString& problem);
 
     midi::MidiStream& stream_;
     const std::int64_t deviceId_;
@@ -71,8 +68,8 @@ void PlanSend::Pause(std::int64_t ms) {
         return;
     }
     signal_ = signal;
-    Print(err_, Said(QStringLiteral(
-                    "Stopping after the message going out; Ctrl+C again stops at once.\n")));
+    cli::Tell(err_, 0,
+              QStringLiteral("Stopping after the message going out; Ctrl+C again stops at once."));
     if (sending_ != nullptr) {
         sending_->Cancel();
     }
@@ -88,8 +85,6 @@ midi::SendProgress PlanSend::Tally() const {
         std::upper_bound(ends_.begin(), ends_.end(), tally.takenBytes) - ends_.begin();
     return tally;
 }
-
-void PlanSend::Tell(const QString& problem) { Print(err_, Said(problem) + u'\n'); }
 
 SendResult PlanSend::SendSysEx(midi::SysExBlock messages) {
     midi::PacedSysEx send(stream_, std::move(messages));
@@ -145,7 +140,7 @@ int PlanSend::WaitUntilTaken() {
 
 int PlanSend::Run() {
     if (midi::MidiLibrary::DevicesUnchecked()) {
-        Tell(DevicesUncheckedText());
+        cli::Tell(err_, 0, DevicesUncheckedText());
     }
     for (Message& message : messages_) {
         if (signal_ != 0) {
@@ -153,8 +148,8 @@ int PlanSend::Run() {
         }
         const SendResult result = Send(message);
         if (!result.Sent() && !atOnce_) {
-            Tell(message.argument + QStringLiteral(": ") + result.Text());
-            return kMidiFailed;
+            return cli::Tell(err_, kMidiFailed,
+                             message.argument + QStringLiteral(": ") + result.Text());
         }
     }
     // Success is told by ending, so only once the port has taken every byte: the next command
@@ -163,17 +158,17 @@ int PlanSend::Run() {
     const midi::SendProgress tally = Tally();
     if (atOnce_) {
         stream_.Abort();
-        Tell(QStringLiteral("Interrupted at once; the device may hold part of a message. ") +
-             HadBeenSent(tally));
-        return StatusAfter(signal_);
+        return cli::Tell(
+            err_, StatusAfter(signal_),
+            QStringLiteral("Interrupted at once; the device may hold part of a message. ") +
+                HadBeenSent(tally));
     }
     if (there != midi::kNoError) {
-        Tell(SendResult({}, there, deviceId_, tally).Text());
-        return kMidiFailed;
+        return cli::Tell(err_, kMidiFailed, SendResult({}, there, deviceId_, tally).Text());
     }
     if (signal_ != 0) {
-        Tell(QStringLiteral("Interrupted: ") + HadBeenSent(tally));
-        return StatusAfter(signal_);
+        return cli::Tell(err_, StatusAfter(signal_),
+                         QStringLiteral("Interrupted: ") + HadBeenSent(tally));
     }
     return kSent;
 }

@@ -12,11 +12,6 @@
 namespace kelvane::cli {
 namespace {
 
-int Say(QTextStream& err, int status, const QString& text) {
-    err << Said(text) << u'\n' << Qt::flush;
-    return status;
-}
-
 // "1 message", "2 whole messages"
 QString Messages(std::int64_t count, const QString& kind = {}) {
     return QStringLiteral("%1 %2message%3").arg(count).arg(kind).arg(count == 1 ? "" : "s");
@@ -43,23 +38,23 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
                     QTextStream& err) {
     const OutputChoice choice = ChooseInput(devices, plan_.from, outputId);
     if (choice.status != kSent) {
-        return Say(err, choice.status, choice.problem);
+        return Tell(err, choice.status, choice.problem);
     }
     from_ = midi::DeviceRowText(choice.deviceId, devices[std::size_t(choice.deviceId)]);
     // Found out before asking: an answer that cannot be kept is better not asked for.
     if (plan_.file != "-") {
         file_ = std::make_unique<SyxSave>(plan_.file);
         if (!file_->Problem().isEmpty()) {
-            return Say(err, kRefused,
-                       QStringLiteral("--receive %1: cannot be written: %2")
-                           .arg(QFile::decodeName(plan_.file), file_->Problem()));
+            return Tell(err, kRefused,
+                        QStringLiteral("--receive %1: cannot be written: %2")
+                            .arg(QFile::decodeName(plan_.file), file_->Problem()));
         }
     }
     // Real-time messages are dropped here, not by the MIDI service: a VirMIDI port stops passing
     // anything on once a receiver's filter refuses one of its events.
     if (const int error = input_.OpenInput(choice.deviceId, kInputPoolEvents);
         error != midi::kNoError) {
-        return Say(
+        return Tell(
             err, kMidiFailed,
             QStringLiteral("Could not receive from %1.\n").arg(from_) + midi::ErrorText(error));
     }
@@ -97,14 +92,15 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
     const auto count = std::ssize(input.Messages());
     const QString got = QStringLiteral("%1 (%2 bytes)").arg(Messages(count)).arg(input.Bytes());
     if (error == midi::kBufferOverflow) {
-        return Say(err, kMidiFailed,
-                   QStringLiteral("Input from %1 was lost after %2 (%3 bytes): the MIDI service "
-                                  "dropped what came faster than it was read. Nothing was written.")
-                       .arg(from_, Messages(count, QStringLiteral("whole ")))
-                       .arg(input.Bytes()));
+        return Tell(
+            err, kMidiFailed,
+            QStringLiteral("Input from %1 was lost after %2 (%3 bytes): the MIDI service "
+                           "dropped what came faster than it was read. Nothing was written.")
+                .arg(from_, Messages(count, QStringLiteral("whole ")))
+                .arg(input.Bytes()));
     }
     if (error != midi::kNoError) {
-        return Say(
+        return Tell(
             err, kMidiFailed,
             QStringLiteral("Could not receive from %1.\n").arg(from_) + midi::ErrorText(error));
     }
@@ -112,19 +108,19 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
         const QString nothing = input.Cut() > 0 ? QStringLiteral("No whole message arrived")
                                                 : QStringLiteral("Nothing arrived");
         return signal != 0
-                   ? Say(err, StatusAfter(signal),
-                         QStringLiteral("Interrupted: %1 from %2.").arg(nothing.toLower(), from_) +
-                             CutText(input))
-                   : Say(err, kMidiFailed,
-                         QStringLiteral("%1 from %2 within %3.")
-                                 .arg(nothing, from_, Seconds(plan_.waitMs)) +
-                             CutText(input));
+                   ? Tell(err, StatusAfter(signal),
+                          QStringLiteral("Interrupted: %1 from %2.").arg(nothing.toLower(), from_) +
+                              CutText(input))
+                   : Tell(err, kMidiFailed,
+                          QStringLiteral("%1 from %2 within %3.")
+                                  .arg(nothing, from_, Seconds(plan_.waitMs)) +
+                              CutText(input));
     }
     if (file_) {
         if (!file_->Commit(input.Messages())) {
-            return Say(err, kMidiFailed,
-                       QStringLiteral("--receive %1: cannot be written: %2")
-                           .arg(QFile::decodeName(plan_.file), file_->Problem()));
+            return Tell(err, kMidiFailed,
+                        QStringLiteral("--receive %1: cannot be written: %2")
+                            .arg(QFile::decodeName(plan_.file), file_->Problem()));
         }
     } else {
         for (const QByteArray& message : input.Messages()) {
@@ -135,23 +131,23 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
     const QString into = file_ ? QStringLiteral(" into %1.").arg(QFile::decodeName(plan_.file))
                                : QStringLiteral(".");
     if (signal != 0) {
-        return Say(err, StatusAfter(signal),
-                   QStringLiteral("Interrupted: received %1 from %2").arg(got, from_) + into +
-                       CutText(input));
+        return Tell(err, StatusAfter(signal),
+                    QStringLiteral("Interrupted: received %1 from %2").arg(got, from_) + into +
+                        CutText(input));
     }
     if (plan_.count && count < *plan_.count) {
-        return Say(err, kMidiFailed,
-                   QStringLiteral("Received only %1 of %2 (%3 bytes) from %4")
-                           .arg(count)
-                           .arg(Messages(*plan_.count))
-                           .arg(input.Bytes())
-                           .arg(from_) +
-                       into.chopped(1) +
-                       QStringLiteral("; no more came within %1.").arg(Seconds(plan_.waitMs)) +
-                       CutText(input));
+        return Tell(err, kMidiFailed,
+                    QStringLiteral("Received only %1 of %2 (%3 bytes) from %4")
+                            .arg(count)
+                            .arg(Messages(*plan_.count))
+                            .arg(input.Bytes())
+                            .arg(from_) +
+                        into.chopped(1) +
+                        QStringLiteral("; no more came within %1.").arg(Seconds(plan_.waitMs)) +
+                        CutText(input));
     }
-    return Say(err, kSent,
-               QStringLiteral("Received %1 from %2").arg(got, from_) + into + CutText(input));
+    return Tell(err, kSent,
+                QStringLiteral("Received %1 from %2").arg(got, from_) + into + CutText(input));
 }
 
 }  // namespace kelvane::cli

@@ -35,18 +35,13 @@ std::int64_t LatencyFor(const Plan& plan, const midi::Pace& pace) {
 // At once, so that it keeps its place among what the MIDI libraries print themselves.
 void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flush; }
 
-int Fail(QTextStream& err, int status, const QString& problem) {
-    Print(err, Said(problem) + u'\n');
-    return status;
-}
-
 // A missing device may be a missing MIDI service: say so, which also makes an empty list fail.
 int NoService(QTextStream& err, int status, const QString& problem) {
     const QString service = midi::MidiLibrary::ServiceProblem();
     if (service.isEmpty()) {
-        return problem.isEmpty() ? status : Fail(err, status, problem);
+        return problem.isEmpty() ? status : Tell(err, status, problem);
     }
-    return Fail(err, kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
+    return Tell(err, kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
 }
 
 }  // namespace
@@ -69,7 +64,7 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
         return NoService(err, kMidiFailed, choice.problem);
     }
     if (choice.status != kSent) {
-        return Fail(err, choice.status, choice.problem);
+        return Tell(err, choice.status, choice.problem);
     }
     std::optional<Receiving> receiving;
     if (plan.receive) {
@@ -86,7 +81,7 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
                                          LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
-        return Fail(err, kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
+        return Tell(err, kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
     }
     // Progress is for someone watching: only on a terminal.
     const auto* file = qobject_cast<const QFile*>(err.device());
