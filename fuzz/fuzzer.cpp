@@ -38,16 +38,17 @@ void Numbers(Input data) {
 
 // A row that may be sent gives whole SysEx messages, one byte per token between the spaces at
 // its ends, each what expected reads in its token; any other row gives no bytes and a reason.
-void CheckSent(const SysExRowBytes& sent, const QString& row, int (*expected)(const QString&)) {
+void CheckSent(const CheckedSysEx& sent, const QString& row, int (*expected)(const QString&)) {
     const std::span<const std::uint8_t> bytes = sent.messages.Bytes();
     const auto value = [](QChar c) { return c != u' '; };
     const auto begin = std::find_if(row.begin(), row.end(), value);
     const auto end = std::find_if(row.rbegin(), row.rend(), value).base();
     const QStringList tokens =
         begin < end ? QString(begin, end - begin).split(u' ') : QStringList();
-    CHECK(sent.problem.isEmpty() ? midi::CheckSysEx(bytes).problem.isEmpty() &&
-                                       bytes.size() == std::size_t(tokens.size())
-                                 : bytes.empty());
+    CHECK(sent.problem.isEmpty()
+              ? CheckSysExBytes(MemoryBlock({bytes.begin(), bytes.end()})).problem.isEmpty() &&
+                    bytes.size() == std::size_t(tokens.size())
+              : bytes.empty());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         CHECK(bytes[i] == expected(tokens[qsizetype(i)]));
     }
@@ -80,28 +81,31 @@ void ControlChanges(Input data) {
     const std::int64_t value = data.empty() ? 0 : data.back() % 128;
     const auto [message, refusal] = BuildControlChange(fields[0], fields.value(1), value);
     CHECK(refusal.isEmpty()
-              ? message.status >= 0xB0 && message.status <= 0xBF && message.controller >= 0 &&
-                    message.controller <= 127 && message.value == value
+              ? message.Status >= 0xB0 && message.Status <= 0xBF && message.Data1 >= 0 &&
+                    message.Data1 <= 127 && message.Data2 == value
               : refusal == QString::fromUtf16(kCcNumberRefusal) ||
                     refusal == QString::fromUtf16(kCcChannelRefusal));
 }
 
-// The check hands on whole SysEx messages (F0, data bytes 00-7F, F7) that make up the block
-// exactly, or none at all with the reason; the block it keeps holds the same messages.
+// The check keeps whole SysEx messages (F0, data bytes 00-7F, F7) that make up the block
+// exactly, or finds a problem; the same values checked as a row's find the same one.
 void SysExBlock(Input data) {
-    const midi::SysExCheck check = midi::CheckSysEx(data);
-    const midi::CheckedSysEx kept = midi::CheckSysExBlock(MemoryBlock({data.begin(), data.end()}));
+    const auto checked = midi::SysExBlock::Check(MemoryBlock({data.begin(), data.end()}));
+    const std::vector<std::int64_t> values(data.begin(), data.end());
+    const std::optional<midi::SysExProblem> problem = midi::FindSysExProblem(values);
+    const auto* kept = std::get_if<midi::SysExBlock>(&checked);
+    CHECK(kept == nullptr ? problem == std::get<midi::SysExProblem>(checked) : !problem);
+    if (kept == nullptr) {
+        return;
+    }
     std::vector<std::uint8_t> joined;
-    CHECK(kept.problem == check.problem && kept.messages.Count() == check.messages.size());
-    for (std::size_t i = 0; i < check.messages.size(); ++i) {
-        const std::span<const std::uint8_t> message = check.messages[i];
+    for (std::size_t i = 0; i < kept->Count(); ++i) {
+        const std::span<const std::uint8_t> message = kept->Message(i);
         CHECK(message.size() >= 2 && message.front() == 0xF0 && message.back() == 0xF7);
         CHECK(std::all_of(message.begin() + 1, message.end() - 1, [](int b) { return b < 0x80; }));
-        CHECK(std::ranges::equal(kept.messages.Message(i), message));
         joined.insert(joined.end(), message.begin(), message.end());
     }
-    CHECK(check.problem.isEmpty() ? std::ranges::equal(joined, data) && !data.empty()
-                                  : check.messages.empty() && kept.messages.Bytes().empty());
+    CHECK(std::ranges::equal(joined, data) && !data.empty());
 }
 
 }  // namespace

@@ -215,8 +215,8 @@ TEST(CommandLine, StopsOnASignalAfterTheMessageGoingOutOrAtOnceOnASecond) {
          {},
          3,
          "1: 5000 bytes, whole, then 0 ms",
-         "kelvane: Could not send to #0: to Synth.\nThe device is gone; Search MIDI lists the "
-         "devices anew.\n2175 of 5000 bytes (0 of 1 messages) had been sent.\n"},
+         "kelvane: Could not send to #0: to Synth.\nThe device is gone; kelvane --list shows the "
+         "devices there are now.\n2175 of 5000 bytes (0 of 1 messages) had been sent.\n"},
     };
     for (const auto& [arguments, stops, goneAt, reached, said] : cases) {
         const testing::ScopedRecordingBackend port({testing::Output("Synth")});

@@ -35,7 +35,7 @@ TEST(SysExRows, MirrorShowsEveryTokensValue) {
 
 // What a send of the row does: the bytes that go out, or the first problem and where it is.
 TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
-    const std::tuple<SysExRowBytes (*)(QStringView), const char*, const char*> cases[] = {
+    const std::tuple<CheckedSysEx (*)(QStringView), const char*, const char*> cases[] = {
         {HexSysExBytes, " F0 7E  F7 ", " F0 7E 00 F7"},  // only inner spaces make values
         {DecimalSysExBytes, "240 12.7 247 240 247", " F0 0C F7 F0 F7"},
         {HexSysExBytes, "   ", "the row has no bytes"},
@@ -45,7 +45,7 @@ TEST(SysExRows, SendMessagesOrNameTheFirstProblem) {
         {HexSysExBytes, "F0 7E F7  F0 F7", "byte 4 (00) follows the closing F7"},
         {HexSysExBytes, "F0 F7 F0 41", "the message starting at byte 3 has no closing F7"}};
     for (const auto& [bytesOf, row, result] : cases) {
-        const SysExRowBytes sent = bytesOf(QString::fromLatin1(row));
+        const CheckedSysEx sent = bytesOf(QString::fromLatin1(row));
         const std::string shown =
             sent.problem.isEmpty() ? HexBytes(sent.messages.Bytes()) : sent.problem.toStdString();
         EXPECT_EQ(shown, result) << row;

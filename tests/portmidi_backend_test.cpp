@@ -88,9 +88,9 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
     EXPECT_EQ(backend.CountDevices(), 2);
     const auto keys = backend.DeviceInfo(0), unnamed = backend.DeviceInfo(1);
     ASSERT_TRUE(keys && unnamed);
-    EXPECT_TRUE(keys->name == "Keys" && keys->interfaceName == "ALSA" && keys->hasInput &&
-                !keys->hasOutput);
-    EXPECT_TRUE(unnamed->name.empty() && !unnamed->hasInput && unnamed->hasOutput);
+    EXPECT_TRUE(keys->Name == "Keys" && keys->InterfaceName == "ALSA" && keys->HasInput &&
+                !keys->HasOutput);
+    EXPECT_TRUE(unnamed->Name.empty() && !unnamed->HasInput && unnamed->HasOutput);
     EXPECT_FALSE(backend.DeviceInfo(2));
 
     StreamHandle stream = nullptr;

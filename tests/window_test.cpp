@@ -24,7 +24,7 @@ App& TheApp() { return *static_cast<App*>(qApp); }
 
 // One active window over the recording MIDI stand-in, with message boxes captured.
 struct Harness {
-    explicit Harness(std::vector<midi::DeviceRecord> devices) : backend(std::move(devices)) {
+    explicit Harness(std::vector<midi::MidiDeviceInfo> devices) : backend(std::move(devices)) {
         SetMsgBoxHook([this](const QString& text) { messages.append(text); });
         window = std::make_unique<Window1>(&TheApp().MenuBar());
         window->show();
@@ -108,7 +108,7 @@ private slots:
 
     void discoveryListsEveryDeviceAndRescans() {
         // start: the newest output; a two-way port lists as an output row, then an input row.
-        const std::tuple<std::vector<midi::DeviceRecord>, QString, int> cases[] = {
+        const std::tuple<std::vector<midi::MidiDeviceInfo>, QString, int> cases[] = {
             {{}, "", -1},
             {{Output("A"), Input("A"), Input("K")}, "#0: to A|#1: (A)|#2: (K)", 0},
             {{Input("K"), Input("\xC3\xA4")}, "#0: (K)|#1: (\u00E4)", 1}};

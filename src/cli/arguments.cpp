@@ -38,13 +38,13 @@ Built ControlChangeOf(const Given& given) {
     return Message{given.argument, built.message};
 }
 
-template <SysExRowBytes (*bytesOf)(QStringView)>
+template <CheckedSysEx (*bytesOf)(QStringView)>
 Built RowOf(const Given& given) {
     const QString& row = given.values.constFirst();
     if (!HasEnoughSysExData(row)) {
         return QString::fromUtf16(kNotEnoughSysEx);
     }
-    SysExRowBytes bytes = bytesOf(row);
+    CheckedSysEx bytes = bytesOf(row);
     if (!bytes.problem.isEmpty()) {
         return NothingSent(bytes.problem);
     }
@@ -52,7 +52,7 @@ Built RowOf(const Given& given) {
 }
 
 Built FileOf(const Given& given) {
-    SyxFile file = ReadSyx(given.bytes.constFirst());
+    CheckedSysEx file = ReadSyx(given.bytes.constFirst());
     if (!file.problem.isEmpty()) {
         return file.problem;
     }

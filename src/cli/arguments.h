@@ -31,7 +31,7 @@ inline int Tell(QTextStream& err, int status, const QString& text) {
 // One message to send, checked, and the argument it came from for naming it ("--cc 7 1 100").
 struct Message {
     QString argument;
-    std::variant<ControlChange, midi::SysExBlock> content;
+    std::variant<midi::MidiEvent, midi::SysExBlock> content;
 };
 
 // --receive: where the SysEx that arrives goes ("-": standard output, as hex rows), from which

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/device_gone.h"
 #include "messages/send.h"
 #include "messages/send_progress_text.h"
 #include "midi/midi_library.h"
@@ -100,7 +101,7 @@ SendResult PlanSend::SendSysEx(midi::SysExBlock messages) {
                 *progress_ << u'\n' << Qt::flush;
             }
             sending_ = nullptr;
-            return {{}, sent.result, deviceId_, sent};
+            return SendResult::Written(sent.result, deviceId_, sent);
         }
         if (progress_ != nullptr) {
             *progress_ << u'\r' << Said(SendProgressText(sent)) << "  " << Qt::flush;
@@ -112,7 +113,7 @@ SendResult PlanSend::SendSysEx(midi::SysExBlock messages) {
 
 // A Control Change waits for room at the port like any message.
 SendResult PlanSend::Send(Message& message) {
-    if (const auto* cc = std::get_if<ControlChange>(&message.content)) {
+    if (const auto* cc = std::get_if<midi::MidiEvent>(&message.content)) {
         const std::int64_t now = midi::MidiLibrary::NowMs();
         Pause(stream_.DueMs(3, now) - now);
         if (signal_ != 0) {
@@ -149,7 +150,7 @@ int PlanSend::Run() {
         const SendResult result = Send(message);
         if (!result.Sent() && !atOnce_) {
             return cli::Tell(err_, kMidiFailed,
-                             message.argument + QStringLiteral(": ") + result.Text());
+                             message.argument + QStringLiteral(": ") + result.Text(DeviceGoneText()));
         }
     }
     // Success is told by ending, so only once the port has taken every byte: the next command
@@ -164,7 +165,7 @@ int PlanSend::Run() {
                 HadBeenSent(tally));
     }
     if (there != midi::kNoError) {
-        return cli::Tell(err_, kMidiFailed, SendResult({}, there, deviceId_, tally).Text());
+        return cli::Tell(err_, kMidiFailed, SendResult::Written(there, deviceId_, tally).Text(DeviceGoneText()));
     }
     if (signal_ != 0) {
         return cli::Tell(err_, StatusAfter(signal_),

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 
+#include "cli/device_gone.h"
 #include "cli/output_choice.h"
+#include "messages/send.h"
 #include "messages/sysex_input.h"
 #include "midi/device_rows.h"
 #include "midi/midi_error.h"
@@ -56,7 +58,7 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
         error != midi::kNoError) {
         return Tell(
             err, kMidiFailed,
-            QStringLiteral("Could not receive from %1.\n").arg(from_) + midi::ErrorText(error));
+            QStringLiteral("Could not receive from %1.\n").arg(from_) + ErrorText(error, DeviceGoneText()));
     }
     return kSent;
 }
@@ -102,7 +104,7 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
     if (error != midi::kNoError) {
         return Tell(
             err, kMidiFailed,
-            QStringLiteral("Could not receive from %1.\n").arg(from_) + midi::ErrorText(error));
+            QStringLiteral("Could not receive from %1.\n").arg(from_) + ErrorText(error, DeviceGoneText()));
     }
     if (count == 0) {
         const QString nothing = input.Cut() > 0 ? QStringLiteral("No whole message arrived")

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include "cli/device_gone.h"
 #include "cli/output_choice.h"
 #include "cli/plan_send.h"
 #include "cli/receive.h"
@@ -37,17 +38,17 @@ void Print(QTextStream& stream, const QString& text) { stream << text << Qt::flu
 
 // A missing device may be a missing MIDI service: say so, which also makes an empty list fail.
 int NoService(QTextStream& err, int status, const QString& problem) {
-    const QString service = midi::MidiLibrary::ServiceProblem();
-    if (service.isEmpty()) {
+    const QString found = midi::MidiLibrary::ServiceProblem();
+    if (found.isEmpty()) {
         return problem.isEmpty() ? status : Tell(err, status, problem);
     }
+    const QString service = NoMidiServiceText(found);
     return Tell(err, kMidiFailed, problem.isEmpty() ? service : problem + u'\n' + service);
 }
 
 }  // namespace
 
 int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
-    const midi::MidiLibrary library;
     const std::vector<midi::MidiDeviceInfo> devices = midi::Devices();
     if (plan.list) {
         for (std::size_t id = 0; id < devices.size(); ++id) {
@@ -81,7 +82,7 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
                                          LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
-        return Tell(err, kMidiFailed, SendResult{{}, opened, choice.deviceId}.Text());
+        return Tell(err, kMidiFailed, SendResult::Written(opened, choice.deviceId).Text(DeviceGoneText()));
     }
     // Progress is for someone watching: only on a terminal.
     const auto* file = qobject_cast<const QFile*>(err.device());

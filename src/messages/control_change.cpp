@@ -25,7 +25,9 @@ ControlChangeBuild BuildControlChange(QStringView channelText, QStringView numbe
     if (channelIndex < 0 || channelIndex > kLastChannelStatus - kControlChangeStatus) {
         return {{}, QString::fromUtf16(kCcChannelRefusal)};
     }
-    return {{kControlChangeStatus + channelIndex, ToInt64(number), value}, {}};
+    midi::MidiEvent message;
+    message.Set(kControlChangeStatus + channelIndex, ToInt64(number), value);
+    return {message, {}};
 }
 
 ControlChangeBuild BuildControlChange(QStringView channelText, QStringView numberText,

@@ -4,23 +4,17 @@
 #include <QStringView>
 #include <cstdint>
 
+#include "midi/midi_event.h"
+
 namespace kelvane {
 
 inline constexpr char16_t kCcNumberRefusal[] = u"CC number are 0 to 127 only.";
 inline constexpr char16_t kCcChannelRefusal[] = u"CC channel are 1 to 16 only.";
 inline constexpr char16_t kCcValueRefusal[] = u"CC value are 0 to 127 only.";
 
-struct ControlChange {
-    std::int64_t status = 0;
-    std::int64_t controller = 0;
-    std::int64_t value = 0;
-
-    friend bool operator==(const ControlChange&, const ControlChange&) = default;
-};
-
 // The message, or the text that refuses it (then message is meaningless).
 struct ControlChangeBuild {
-    ControlChange message;
+    midi::MidiEvent message;
     QString refusal;
 };
 

@@ -7,7 +7,14 @@
 
 namespace kelvane {
 
-QString SendResult::Text() const {
+SendResult SendResult::Refused(QString why) { return {std::move(why), midi::kNoError, -1, {}}; }
+
+SendResult SendResult::Written(int error, std::int64_t deviceId,
+                               const midi::SendProgress& progress) {
+    return {{}, error, deviceId, progress};
+}
+
+QString SendResult::Text(const QString& deviceGone) const {
     if (!refusal.isEmpty()) {
         return refusal;
     }
@@ -17,7 +24,7 @@ QString SendResult::Text() const {
     const QString device = midi::DeviceRowText(deviceId);
     const QString what = device.isEmpty() ? QStringLiteral("Could not send: no such MIDI device.")
                                           : QStringLiteral("Could not send to %1.").arg(device);
-    QString text = what + u'\n' + midi::ErrorText(error);
+    QString text = what + u'\n' + ErrorText(error, deviceGone);
     if (progress.sentBytes > 0) {
         text += u'\n' + HadBeenSent(progress);
     }
@@ -38,6 +45,14 @@ QString DevicesUncheckedText() {
         "PortMidi's list.");
 }
 
+QString ErrorText(int error, const QString& deviceGone) {
+    return error == midi::kDeviceGone ? deviceGone : midi::ErrorText(error);
+}
+
+QString NoMidiServiceText(const QString& problem) {
+    return QStringLiteral("No MIDI service: ") + problem + u'.';
+}
+
 QString NothingSent(const QString& reason) {
     return QStringLiteral("Nothing was sent: ") + reason + u'.';
 }
@@ -45,23 +60,21 @@ QString NothingSent(const QString& reason) {
 SendResult SendControlChange(midi::MidiStream& stream, std::int64_t deviceId,
                              const ControlChangeBuild& built) {
     if (!built.refusal.isEmpty()) {
-        return {built.refusal};
+        return SendResult::Refused(built.refusal);
     }
-    midi::MidiEvent event;
-    event.Set(built.message.status, built.message.controller, built.message.value);
-    return {{}, stream.Write(event), deviceId};
+    return SendResult::Written(stream.Write(built.message), deviceId);
 }
 
-PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId, SysExRowBytes row,
+PreparedSysEx PrepareSysExRow(midi::MidiStream& stream, std::int64_t deviceId, CheckedSysEx row,
                               QObject& parent) {
     if (!row.problem.isEmpty()) {
-        return {{NothingSent(row.problem)}};
+        return {SendResult::Refused(NothingSent(row.problem))};
     }
     const int opened = stream.OpenOutput(deviceId, midi::kOutputBufferSize, midi::kSendLatencyMs);
     if (opened != midi::kNoError) {
-        return {{{}, opened, deviceId}};
+        return {SendResult::Written(opened, deviceId)};
     }
-    return {{{}, midi::kNoError, deviceId},
+    return {SendResult::Written(midi::kNoError, deviceId),
             new midi::PacedSender(stream, std::move(row.messages), &parent)};
 }
 

@@ -1,5 +1,6 @@
 #include "messages/sysex_row.h"
 
+#include <optional>
 #include <vector>
 
 #include "midi/sysex_check.h"
@@ -31,20 +32,36 @@ QStringView WithoutEndSpaces(QStringView row) {
     return row.sliced(first, end - first);
 }
 
-SysExRowBytes SendableBytes(QStringView row, double (*read)(QStringView)) {
-    const QStringView values = WithoutEndSpaces(row);
+// Checked as values, before they are stored as bytes, so that a value that does not fit in a byte
+// (300, -1) is named as typed rather than by its low 8 bits.
+CheckedSysEx SendableBytes(QStringView row, double (*read)(QStringView)) {
+    const QStringView trimmed = WithoutEndSpaces(row);
     // Nothing between the spaces is no value at all, not one empty value.
-    const QList<QStringView> tokens = values.isEmpty() ? QList<QStringView>() : SysExTokens(values);
-    return midi::CheckSysExRow(RowValues(tokens, read), tokens);
+    const QList<QStringView> tokens =
+        trimmed.isEmpty() ? QList<QStringView>() : SysExTokens(trimmed);
+    const std::vector<std::int64_t> values = RowValues(tokens, read);
+    if (const std::optional<midi::SysExProblem> problem = midi::FindSysExProblem(values)) {
+        // An empty token, between two spaces, has only its value to show.
+        const auto at = static_cast<qsizetype>(problem->at);
+        const QString shown = at < tokens.size() && !tokens[at].isEmpty()
+                                  ? tokens[at].toString()
+                                  : ShownByte(problem->value);
+        return {{}, SysExProblemText(*problem, QStringLiteral("the row"), shown)};
+    }
+    MemoryBlock block(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        block.SetByte(i, values[i]);
+    }
+    return CheckSysExBytes(std::move(block));
 }
 
 }  // namespace
 
 QList<QStringView> SysExTokens(QStringView row) { return Split(row, u' '); }
 
-SysExRowBytes DecimalSysExBytes(QStringView row) { return SendableBytes(row, Val); }
+CheckedSysEx DecimalSysExBytes(QStringView row) { return SendableBytes(row, Val); }
 
-SysExRowBytes HexSysExBytes(QStringView row) { return SendableBytes(row, ValHex); }
+CheckedSysEx HexSysExBytes(QStringView row) { return SendableBytes(row, ValHex); }
 
 QString HexMirror(QStringView row) {
     QString mirror;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "midi/sysex_check.h"
+#include "messages/checked_sysex.h"
 
 namespace kelvane {
 
@@ -19,11 +19,10 @@ QString HexMirror(QStringView row);
 
 // What a row sends: one byte per token, its Val truncated (a hexadecimal token is read as if
 // "&h" stood in front of it). Spaces at either end of the row are no values, and a value that
-// does not fit in a byte is refused rather than cut to its low 8 bits. problem (empty when the
-// bytes may be sent) is why not, as the SysEx check words it.
-using SysExRowBytes = midi::CheckedSysEx;
-SysExRowBytes DecimalSysExBytes(QStringView row);
-SysExRowBytes HexSysExBytes(QStringView row);
+// does not fit in a byte is refused rather than cut to its low 8 bits; the problem's subject is
+// "the row".
+CheckedSysEx DecimalSysExBytes(QStringView row);
+CheckedSysEx HexSysExBytes(QStringView row);
 
 // A row may be sent when it has at least 3 characters.
 bool HasEnoughSysExData(QStringView row);

@@ -26,12 +26,12 @@ std::vector<std::uint8_t> ReadUpTo(QFile& file, qsizetype limit) {
 
 }  // namespace
 
-SyxFile ReadSyx(const QByteArray& path) {
+CheckedSysEx ReadSyx(const QByteArray& path) {
     QFile file;
     const auto unreadable = [](const QString& why) {
-        return SyxFile{{}, QStringLiteral("the file cannot be read: ") + why};
+        return CheckedSysEx{{}, QStringLiteral("the file cannot be read: ") + why};
     };
-    const SyxFile tooLarge{
+    const CheckedSysEx tooLarge{
         {}, QStringLiteral("the file is larger than %1 MiB").arg(kMaxSyxBytes >> 20)};
     // By the name's bytes: QFile's name is text, which a name that is not UTF-8 does not survive.
     const bool standardInput = path == "-";
@@ -56,11 +56,11 @@ SyxFile ReadSyx(const QByteArray& path) {
     if (bytes.empty()) {
         return {{}, QStringLiteral("the file is empty")};
     }
-    midi::CheckedSysEx checked = midi::CheckSysExBlock(MemoryBlock(std::move(bytes)));
+    CheckedSysEx checked = CheckSysExBytes(MemoryBlock(std::move(bytes)));
     if (!checked.problem.isEmpty()) {
-        return {{}, QStringLiteral("the file is not complete SysEx messages: ") + checked.problem};
+        checked.problem.prepend(QStringLiteral("the file is not complete SysEx messages: "));
     }
-    return {std::move(checked.messages), {}};
+    return checked;
 }
 
 }  // namespace kelvane

@@ -5,14 +5,9 @@
 #include <span>
 #include <string>
 
-namespace kelvane::midi {
+#include "midi/midi_device_info.h"
 
-struct DeviceRecord {
-    std::string name;
-    std::string interfaceName;
-    bool hasInput = false;
-    bool hasOutput = false;
-};
+namespace kelvane::midi {
 
 using StreamHandle = void*;
 
@@ -31,7 +26,7 @@ public:
     virtual int Initialize() = 0;
     virtual int Terminate() = 0;
     virtual int CountDevices() = 0;
-    virtual std::optional<DeviceRecord> DeviceInfo(int id) = 0;
+    virtual std::optional<MidiDeviceInfo> DeviceInfo(int id) = 0;
     virtual int OpenOutput(StreamHandle* stream, int id, std::int32_t bufferSize,
                            std::int32_t latency) = 0;
     virtual int Close(StreamHandle stream) = 0;

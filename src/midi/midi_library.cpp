@@ -17,12 +17,7 @@ std::optional<MidiDeviceInfo> MidiLibrary::DeviceInfo(std::int64_t deviceId) {
     if (deviceId < 0 || deviceId >= backend.CountDevices()) {
         return std::nullopt;
     }
-    auto record = backend.DeviceInfo(static_cast<int>(deviceId));
-    if (!record) {
-        return std::nullopt;
-    }
-    return MidiDeviceInfo{std::move(record->name), std::move(record->interfaceName),
-                          record->hasInput, record->hasOutput};
+    return backend.DeviceInfo(static_cast<int>(deviceId));
 }
 
 int MidiLibrary::ReInitialize() {
@@ -37,10 +32,7 @@ int MidiLibrary::ReInitialize() {
 }
 
 QString MidiLibrary::ServiceProblem() {
-    const std::string& problem = PortContext::Instance().ServiceProblem();
-    return problem.empty()
-               ? QString()
-               : QStringLiteral("No MIDI service: ") + QString::fromStdString(problem) + u'.';
+    return QString::fromStdString(PortContext::Instance().ServiceProblem());
 }
 
 bool MidiLibrary::DevicesUnchecked() { return PortContext::Instance().Ready().DevicesUnchecked(); }
@@ -65,9 +57,6 @@ void MidiLibrary::SleepMs(std::int64_t ms) {
 }
 
 QString ErrorText(int error) {
-    if (error == kDeviceGone) {
-        return QStringLiteral("The device is gone; Search MIDI lists the devices anew.");
-    }
     return QString::fromStdString(PortContext::Instance().Ready().ErrorText(error));
 }
 

@@ -5,14 +5,9 @@
 #include <optional>
 #include <string>
 
-namespace kelvane::midi {
+#include "midi/midi_device_info.h"
 
-struct MidiDeviceInfo {
-    std::string Name;  // as the MIDI service gives it, UTF-8
-    std::string InterfaceName;
-    bool HasInput = false;
-    bool HasOutput = false;
-};
+namespace kelvane::midi {
 
 // The library object. Its operations are class-level; creating one makes the port layer ready.
 class MidiLibrary {
@@ -26,8 +21,8 @@ public:
     // can be opened again afterwards. Returns 0 or a PortMidi error.
     // kHostError also when the MIDI service cannot be reached, which PortMidi reports as success.
     static int ReInitialize();
-    // Why the MIDI service could not be reached when the port layer was last initialised, for
-    // the user; empty when it could.
+    // Why the MIDI service could not be reached when the port layer was last initialised, as
+    // the backend found it ("the ALSA sequencer cannot be opened (...)"); empty when it could.
     static QString ServiceProblem();
     // Whether the last initialisation could not tell where its devices sit on the MIDI service,
     // so that a device that has left cannot be told from one that is there.
@@ -39,8 +34,7 @@ public:
     static void SleepMs(std::int64_t ms);
 };
 
-// PortMidi's own text for error, and for a host error the host's text after it; ours for
-// kDeviceGone.
+// PortMidi's own text for error, and for a host error the host's text after it.
 QString ErrorText(int error);
 
 }  // namespace kelvane::midi

@@ -114,8 +114,10 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
     if (offset < 0 || static_cast<std::uint64_t>(offset) > message.size() || !FitsInt32(when)) {
         return kBadData;
     }
-    const SysExCheck check = CheckSysEx(message.subspan(static_cast<std::size_t>(offset)));
-    if (!check.problem.isEmpty()) {
+    const std::span<const std::uint8_t> rest = message.subspan(static_cast<std::size_t>(offset));
+    const auto checked = SysExBlock::Check(MemoryBlock({rest.begin(), rest.end()}));
+    const auto* messages = std::get_if<SysExBlock>(&checked);
+    if (messages == nullptr) {
         return kBadData;
     }
     Backend* backend = nullptr;
@@ -123,7 +125,8 @@ int MidiStream::WriteSysEx(std::int64_t when, std::span<const std::uint8_t> mess
         return error;
     }
     int error = kNoError;
-    for (const auto& one : check.messages) {
+    for (std::size_t m = 0; m < messages->Count(); ++m) {
+        const std::span<const std::uint8_t> one = messages->Message(m);
         const std::int64_t now = backend->NowMs();
         const std::int64_t delay = when == 0 && latency_ > 0 ? lastLeavesAtMs_ - now : 0;
         error = backend->WriteSysEx(

@@ -5,25 +5,12 @@
 
 #include "midi/backend.h"
 #include "midi/midi_error.h"
+#include "midi/midi_event.h"
 #include "midi/pace.h"
 
 namespace kelvane::midi {
 
 class PortContext;
-
-// One short message. When is a PortMidi time stamp; 0 asks for output now (plus the latency).
-struct MidiEvent {
-    std::int64_t Status = 0;
-    std::int64_t Data1 = 0;
-    std::int64_t Data2 = 0;
-    std::int64_t When = 0;
-
-    void Set(std::int64_t status, std::int64_t data1, std::int64_t data2) {
-        Status = status;
-        Data1 = data1;
-        Data2 = data2;
-    }
-};
 
 // A stream to one device at a time, closed until opened. PortMidi drops what a stream still has
 // scheduled when it closes, so closing it (also destroying or re-aiming it) leaves the handle with

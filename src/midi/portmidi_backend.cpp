@@ -52,13 +52,13 @@ int PortMidiBackend::Terminate() {
 
 int PortMidiBackend::CountDevices() { return Pm_CountDevices(); }
 
-std::optional<DeviceRecord> PortMidiBackend::DeviceInfo(int id) {
+std::optional<MidiDeviceInfo> PortMidiBackend::DeviceInfo(int id) {
     const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
     if (info == nullptr) {
         return std::nullopt;
     }
     // The strings belong to PortMidi and die with Pm_Terminate: copy them now.
-    return DeviceRecord{info->name ? info->name : "", info->interf ? info->interf : "",
+    return MidiDeviceInfo{info->name ? info->name : "", info->interf ? info->interf : "",
                         info->input != 0, info->output != 0};
 }
 
@@ -168,9 +168,9 @@ void PortMidiBackend::SleepMs(std::int64_t ms) {
 
 int PortMidiBackend::OpenInput(StreamHandle* stream, int id, std::int32_t bufferSize) {
     hostErrorText_.clear();
-    const std::optional<DeviceRecord> device = DeviceInfo(id);
+    const std::optional<MidiDeviceInfo> device = DeviceInfo(id);
     const auto address = ports_.SequencerAddress(id);
-    if (!device || !device->hasInput) {
+    if (!device || !device->HasInput) {
         return pmInvalidDeviceId;
     }
     if (!address) {

@@ -16,7 +16,7 @@ public:
     int Initialize() override;
     int Terminate() override;
     int CountDevices() override;
-    std::optional<DeviceRecord> DeviceInfo(int id) override;
+    std::optional<MidiDeviceInfo> DeviceInfo(int id) override;
     int OpenOutput(StreamHandle* stream, int id, std::int32_t bufferSize,
                    std::int32_t latency) override;
     int Close(StreamHandle stream) override;

@@ -56,7 +56,7 @@ void SysExSending::Sender_Finished(const midi::SendProgress& progress) {
         sender_->deleteLater();
         sender_ = nullptr;
     }
-    emit Finished({{}, progress.result, deviceId_, progress});
+    emit Finished(SendResult::Written(progress.result, deviceId_, progress));
     if (after_) {
         std::exchange(after_, {})();
     }

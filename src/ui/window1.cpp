@@ -33,6 +33,17 @@ constexpr QSize kContentSize(432, 270);
 // it and 15 ms for each key, at 1 MiB 0.4 s each, at 16 MiB 6 s (kelvane_mirror_bench).
 constexpr qsizetype kMaxDropBytes = qsizetype{64} << 10;
 
+// The window's word for a device that has left names the button that lists the devices anew.
+QString DeviceGoneText() {
+    return QStringLiteral("The device is gone; Search MIDI lists the devices anew.");
+}
+
+// Empty when the MIDI service could be reached.
+QString ServiceProblemText() {
+    const QString problem = midi::MidiLibrary::ServiceProblem();
+    return problem.isEmpty() ? problem : NoMidiServiceText(problem);
+}
+
 bool IsActive(const QWidget& field) { return field.isActiveWindow(); }
 
 QAction* FindAction(const QList<QAction*>& actions, const QString& name) {
@@ -192,7 +203,7 @@ void Window1::GetMIDIWorld() {
     }
     popup.setCurrentIndex(static_cast<int>(midi::StartRow(rows)));
     // Said in the list itself: at start a modal box would come before the window.
-    const QString problem = midi::MidiLibrary::ServiceProblem();
+    const QString problem = ServiceProblemText();
     popup.setPlaceholderText(problem);
     popup.setToolTip(problem);
     if (popup.count() > 0) {
@@ -231,15 +242,15 @@ void Window1::Search() {
     sending_.Stop();
     const int result = midi::MidiLibrary::ReInitialize();
     if (result != 0) {
-        const QString problem = midi::MidiLibrary::ServiceProblem();
+        const QString problem = ServiceProblemText();
         MsgBox(QStringLiteral("Error: ") + Str(result) + u'\n' +
-               (problem.isEmpty() ? midi::ErrorText(result) : problem));
+               (problem.isEmpty() ? ErrorText(result, DeviceGoneText()) : problem));
     }
     GetMIDIWorld();
 }
 
 void Window1::Tell(const SendResult& result) {
-    QString text = result.Text();
+    QString text = result.Text(DeviceGoneText());
     // Once for each listing of the devices, with the first send that reached the port layer.
     if (result.refusal.isEmpty() && !uncheckedTold_ && midi::MidiLibrary::DevicesUnchecked()) {
         uncheckedTold_ = true;
@@ -289,7 +300,7 @@ void Window1::SendSysEx_Action(QPushButton&) { SendSysExData(); }
 
 void Window1::SendSysExData() { SendSysExRow(SysExField().text(), DecimalSysExBytes); }
 
-void Window1::SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QStringView)) {
+void Window1::SendSysExRow(const QString& row, CheckedSysEx (*bytesOf)(QStringView)) {
     if (!HasEnoughSysExData(row)) {
         MsgBox(QString::fromUtf16(kNotEnoughSysEx));
         return;
@@ -341,7 +352,7 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Window1::DropObject(const QByteArray& path) {
-    const SyxFile file = ReadSyx(path);
+    const CheckedSysEx file = ReadSyx(path);
     const std::span<const std::uint8_t> bytes = file.messages.Bytes();
     QString problem = file.problem;
     if (problem.isEmpty() && std::ssize(bytes) > kMaxDropBytes) {

@@ -19,10 +19,10 @@ class QMenuBar;
 
 namespace kelvane {
 
+struct CheckedSysEx;
 struct SendResult;
 
 namespace midi {
-struct CheckedSysEx;
 class MidiLibrary;
 class MidiStream;
 }  // namespace midi
@@ -104,7 +104,7 @@ private:
     void PressDefaultButton();
     // Refuses a row that is too short or not SysEx with a message; otherwise opens and sends its
     // bytes, paced, with a progress dialog while that takes time.
-    void SendSysExRow(const QString& row, midi::CheckedSysEx (*bytesOf)(QStringView));
+    void SendSysExRow(const QString& row, CheckedSysEx (*bytesOf)(QStringView));
     // A send that did not send says why; success stays silent.
     void Tell(const SendResult& result);
     void Search();

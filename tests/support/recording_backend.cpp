@@ -37,16 +37,16 @@ int RecordingBackend::Terminate() {
     return midi::kNoError;
 }
 
-std::optional<midi::DeviceRecord> RecordingBackend::DeviceInfo(int id) {
+std::optional<midi::MidiDeviceInfo> RecordingBackend::DeviceInfo(int id) {
     return id >= 0 && id < CountDevices() ? seen_[std::size_t(id)]
-                                          : std::optional<midi::DeviceRecord>();
+                                          : std::optional<midi::MidiDeviceInfo>();
 }
 
 int RecordingBackend::OpenOutput(midi::StreamHandle* stream, int id, std::int32_t bufferSize,
                                  std::int32_t latency) {
     calls.push_back("OpenOutput " + std::to_string(id) + " " + std::to_string(bufferSize) + " " +
                     std::to_string(latency));
-    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasOutput);
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->HasOutput);
 }
 
 int RecordingBackend::Open(midi::StreamHandle* stream, int id, bool usable) {
@@ -124,7 +124,7 @@ void RecordingBackend::SleepMs(std::int64_t ms) {
 
 int RecordingBackend::OpenInput(midi::StreamHandle* stream, int id, std::int32_t bufferSize) {
     calls.push_back("OpenInput " + std::to_string(id) + " " + std::to_string(bufferSize));
-    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->hasInput);
+    return Open(stream, id, DeviceInfo(id) && DeviceInfo(id)->HasInput);
 }
 
 int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) {
@@ -159,7 +159,7 @@ std::int64_t RecordingBackend::MsUntilInput() const {
     return std::max<std::int64_t>(arrivals[arrived_].atMs - nowMs, 0);
 }
 
-ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices) {
+ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::MidiDeviceInfo> devices) {
     auto backend = std::make_unique<RecordingBackend>();
     backend->devices = std::move(devices);
     backend_ = backend.get();

@@ -22,7 +22,7 @@ namespace kelvane::testing {
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
-    std::vector<midi::DeviceRecord> devices;
+    std::vector<midi::MidiDeviceInfo> devices;
     int initializeResult = 0;
     std::set<int> failingOpens;
     int goodWrites = 0;     // so many next writes succeed before...
@@ -42,7 +42,7 @@ public:
     int Initialize() override;
     int Terminate() override;
     int CountDevices() override { return static_cast<int>(seen_.size()); }
-    std::optional<midi::DeviceRecord> DeviceInfo(int id) override;
+    std::optional<midi::MidiDeviceInfo> DeviceInfo(int id) override;
     int OpenOutput(midi::StreamHandle* stream, int id, std::int32_t bufferSize,
                    std::int32_t latency) override;
     int Close(midi::StreamHandle stream) override;
@@ -81,7 +81,7 @@ private:
     int Record(const char* call, midi::StreamHandle stream, const std::string& when,
                std::span<const std::uint8_t> bytes);
 
-    std::vector<midi::DeviceRecord> seen_;
+    std::vector<midi::MidiDeviceInfo> seen_;
     std::map<midi::StreamHandle, int> open_;  // handle -> device
     std::intptr_t nextHandle_ = 1;
     std::size_t arrived_ = 0;  // arrivals read whole
@@ -92,7 +92,7 @@ private:
 // layer for the life of the object.
 class ScopedRecordingBackend {
 public:
-    explicit ScopedRecordingBackend(std::vector<midi::DeviceRecord> devices = {});
+    explicit ScopedRecordingBackend(std::vector<midi::MidiDeviceInfo> devices = {});
     ~ScopedRecordingBackend();
     Q_DISABLE_COPY_MOVE(ScopedRecordingBackend)
 
@@ -105,9 +105,9 @@ private:
 // " F0 7E F7": bytes as the recorded calls show them.
 std::string HexBytes(std::span<const std::uint8_t> bytes);
 
-inline midi::DeviceRecord Output(const std::string& name) { return {name, "ALSA", false, true}; }
-inline midi::DeviceRecord Input(const std::string& name) {
-    return {.name = name, .interfaceName = "ALSA", .hasInput = true};
+inline midi::MidiDeviceInfo Output(const std::string& name) { return {name, "ALSA", false, true}; }
+inline midi::MidiDeviceInfo Input(const std::string& name) {
+    return {.Name = name, .InterfaceName = "ALSA", .HasInput = true};
 }
 
 }  // namespace kelvane::testing
