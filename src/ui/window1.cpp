@@ -1,11 +1,7 @@
 #include "ui/window1.h"
 
 #include <QCloseEvent>
-#include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QTimer>
 #include <chrono>
 #include <stdexcept>
@@ -13,25 +9,20 @@
 #include "messages/control_change.h"
 #include "messages/send.h"
 #include "messages/sysex_row.h"
-#include "messages/syx_file.h"
 #include "midi/device_rows.h"
-#include "midi/midi_error.h"
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
 #include "midi/output_settings.h"
 #include "text/number_text.h"
 #include "text/text.h"
 #include "ui/msg_box.h"
+#include "ui/syx_drop.h"
 #include "ui_window1.h"
 
 namespace kelvane {
 namespace {
 
 constexpr QSize kContentSize(432, 270);
-
-// A larger file's row would freeze the window: at this size the field takes about 15 ms to show
-// it and 15 ms for each key, at 1 MiB 0.4 s each, at 16 MiB 6 s (kelvane_mirror_bench).
-constexpr qsizetype kMaxDropBytes = qsizetype{64} << 10;
 
 // The window's word for a device that has left names the button that lists the devices anew.
 QString DeviceGoneText() {
@@ -45,32 +36,6 @@ QString ServiceProblemText() {
 }
 
 bool IsActive(const QWidget& field) { return field.isActiveWindow(); }
-
-QAction* FindAction(const QList<QAction*>& actions, const QString& name) {
-    for (QAction* action : actions) {
-        if (action->objectName() == name) {
-            return action;
-        }
-        if (action->menu() != nullptr) {
-            if (QAction* inner = FindAction(action->menu()->actions(), name)) {
-                return inner;
-            }
-        }
-    }
-    return nullptr;
-}
-
-// The local .syx file a drag carries, byte for byte as the URL encodes it (toLocalFile() would
-// lose a name that is not UTF-8), or nothing.
-QByteArray SyxPath(const QMimeData* mime) {
-    if (mime == nullptr || mime->urls().size() != 1) {
-        return {};
-    }
-    const QUrl url = mime->urls().constFirst();
-    const bool syx = url.isLocalFile() && url.fileName().endsWith(u".syx", Qt::CaseInsensitive);
-    return syx ? QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
-               : QByteArray();
-}
 
 }  // namespace
 
@@ -89,10 +54,10 @@ Window1::Window1(QMenuBar* menus) {
     ComboBox1().setCompleter(nullptr);
 
     setAcceptDrops(true);
-    for (QObject* target :
-         {static_cast<QObject*>(this), static_cast<QObject*>(&CCnumber()),
-          static_cast<QObject*>(&SysExField()), static_cast<QObject*>(&SysExFieldHex())}) {
-        target->installEventFilter(this);
+    auto* drop = new SyxDrop(*this, [this](const QByteArray& path) { DropObject(path); });
+    installEventFilter(drop);
+    for (QLineEdit* field : {&CCnumber(), &SysExField(), &SysExFieldHex()}) {
+        field->installEventFilter(drop);
     }
 
     connect(&sending_, &SysExSending::Finished, this, &Window1::Tell);
@@ -133,11 +98,13 @@ QLabel& Window1::Label3() const { return Find<QLabel>("Label3"); }
 QPushButton& Window1::SendSysExHex() const { return Find<QPushButton>("SendSysExHex"); }
 
 QAction& Window1::MenuItem(const QString& name) const {
-    QAction* action = FindAction(menuBar()->actions(), name);
-    if (action == nullptr) {
-        throw std::logic_error("Window1 has no menu item " + name.toStdString());
+    for (QAction* title : menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (QAction* item = menu != nullptr ? menu->findChild<QAction*>(name) : nullptr) {
+            return *item;
+        }
     }
-    return *action;
+    throw std::logic_error("Window1 has no menu item " + name.toStdString());
 }
 
 void Window1::AttachHandlers() {
@@ -158,7 +125,7 @@ void Window1::AttachHandlers() {
     const auto onEdit = [this](QLineEdit& field, void (Window1::*handler)(QLineEdit&)) {
         connect(&field, &QLineEdit::textEdited, this,
                 [this, &field, handler] { (this->*handler)(field); });
-        connect(&field, &QLineEdit::returnPressed, this, &Window1::PressDefaultButton);
+        connect(&field, &QLineEdit::returnPressed, this, [this] { defaults_.Press(); });
     };
     onEdit(CCnumber(), &Window1::CCnumber_TextChange);
     onEdit(SysExField(), &Window1::SysExField_TextChange);
@@ -167,21 +134,6 @@ void Window1::AttachHandlers() {
     // activated: only the user's choice, not the rebuilding of the list.
     QComboBox& popup = PopupMenu1();
     connect(&popup, &QComboBox::activated, this, [this, &popup] { PopupMenu1_Change(popup); });
-}
-
-void Window1::SetDefault(QPushButton& button, bool isDefault) {
-    button.setDefault(isDefault);
-    std::erase_if(defaults_, [&button](const QPointer<QPushButton>& b) { return b == &button; });
-    if (isDefault) {
-        defaults_.emplace_back(&button);
-    }
-}
-
-void Window1::PressDefaultButton() {
-    std::erase_if(defaults_, [](const QPointer<QPushButton>& b) { return b.isNull(); });
-    if (!defaults_.empty() && defaults_.back()->isEnabled()) {
-        defaults_.back()->click();
-    }
 }
 
 // Device discovery and output selection
@@ -289,10 +241,10 @@ void Window1::SysExField_TextChange(QLineEdit& control) {
     }
     const QString row = control.text();
     if (row.isEmpty()) {
-        SetDefault(SendSysEx(), false);
+        defaults_.Set(SendSysEx(), false);
         return;
     }
-    SetDefault(SendSysEx(), true);
+    defaults_.Set(SendSysEx(), true);
     SysExFieldHex().setText(HexMirror(row));
 }
 
@@ -326,7 +278,7 @@ void Window1::SysExFieldHex_TextChange(QLineEdit& control) {
     if (!IsActive(control)) {
         return;
     }
-    SetDefault(SendSysExHex(), Len(control.text()) >= 1);
+    defaults_.Set(SendSysExHex(), Len(control.text()) >= 1);
 }
 
 void Window1::SendSysExHex_Action(QPushButton&) { SendSysExDataHex(); }
@@ -335,43 +287,15 @@ void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexSysEx
 
 // .syx files
 
-bool Window1::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
-        auto* drop = static_cast<QDropEvent*>(event);
-        const QByteArray path = SyxPath(drop->mimeData());
-        if (!path.isEmpty()) {
-            drop->acceptProposedAction();
-            if (type == QEvent::Drop) {
-                DropObject(path);
-            }
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void Window1::DropObject(const QByteArray& path) {
-    const CheckedSysEx file = ReadSyx(path);
-    const std::span<const std::uint8_t> bytes = file.messages.Bytes();
-    QString problem = file.problem;
-    if (problem.isEmpty() && std::ssize(bytes) > kMaxDropBytes) {
-        problem = QStringLiteral(
-                      "the file has %1 bytes, and the window takes up to %2; "
-                      "kelvane --syx FILE sends it")
-                      .arg(bytes.size())
-                      .arg(kMaxDropBytes);
-    }
-    if (!problem.isEmpty()) {
-        MsgBox(QFileInfo(QFile::decodeName(path)).fileName() + QStringLiteral(": ") + problem +
-               u'.');
+    const DroppedRow row = DroppedSyxRow(path);
+    if (!row.problem.isEmpty()) {
+        MsgBox(row.problem);
         return;
     }
-    const auto* data = reinterpret_cast<const char*>(bytes.data());
-    SysExFieldHex().setText(
-        QString::fromLatin1(QByteArray::fromRawData(data, std::ssize(bytes)).toHex(' ').toUpper()));
+    SysExFieldHex().setText(row.hex);
     // The user's own change of the field, as typing would be, whether or not the window is active.
-    SetDefault(SendSysExHex(), true);
+    defaults_.Set(SendSysExHex(), true);
 }
 
 }  // namespace kelvane

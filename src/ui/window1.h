@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/default_buttons.h"
 #include "ui/sysex_sending.h"
 
 class QMenuBar;
@@ -91,8 +92,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Takes drags of one .syx file from the window and its fields; other drags go on as before.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     template <typename Control>
@@ -100,8 +99,6 @@ private:
 
     void AttachHandlers();
     void Open();
-    void SetDefault(QPushButton& button, bool isDefault);
-    void PressDefaultButton();
     // Refuses a row that is too short or not SysEx with a message; otherwise opens and sends its
     // bytes, paced, with a progress dialog while that takes time.
     void SendSysExRow(const QString& row, CheckedSysEx (*bytesOf)(QStringView));
@@ -111,8 +108,7 @@ private:
 
     std::unique_ptr<midi::MidiLibrary> p;
     std::unique_ptr<midi::MidiStream> s;
-    // Buttons carrying Default, the most recently made default last.
-    std::vector<QPointer<QPushButton>> defaults_;
+    DefaultButtons defaults_;
     bool uncheckedTold_ = false;  // that a device leaving cannot be told, since the last listing
     // After s: its sender goes before the stream does.
     SysExSending sending_{*this};
