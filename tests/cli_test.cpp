@@ -60,7 +60,7 @@ std::string Outcome(const QStringList& arguments, const testing::ScopedRecording
 }
 
 QString Refusals(const QStringList& all) { return "2\nkelvane: " + all.join("\nkelvane: ") + '\n'; }
-constexpr char kUsage[] = "Usage: <executable_name> [options]\nTry 'kelvane --help' for more.\n";
+constexpr char kUsage[] = "Usage: kelvane [options]\nTry 'kelvane --help' for more.\n";
 QString Refused(const QString& why) { return Refusals({why}) + kUsage; }
 QString Ones(int count) { return QString(" 01").repeated(count); }
 // The last wait, for the port to take the last bytes: it asks for the device every 250 ms.
@@ -152,6 +152,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
         {"--receive twice", "--receive a --receive -", 0,
          Refused("--receive is given more than once")},
         {"channel 0", "--cc 7 0 1", 0, Refusals({"--cc 7 0 1: CC channel are 1 to 16 only."})},
+        {"--help-all is an unknown option", "--help-all", 0, Refused("Unknown option 'help-all'.")},
     };
     for (const auto& [behaviour, arguments, failing, said] : cases) {
         const testing::ScopedRecordingBackend port(
@@ -171,6 +172,7 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
     for (const auto& [arguments, said] : empty_values) {
         EXPECT_EQ(Outcome(arguments, none), Refusals({said}).toStdString()) << said.toStdString();
     }
+    EXPECT_TRUE(Outcome({"--help"}, none).starts_with("0\nout:\nUsage: kelvane [options]\nSends"));
     none->serviceProblem = "none";
     EXPECT_EQ(Outcome({"--list"}, none), "1\nInitialize; kelvane: No MIDI service: none.\n");
     // Where the port layer cannot tell whether the device leaves, it says so once, and sends.
