@@ -61,50 +61,62 @@ Built FileOf(const Given& given) {
 
 struct Option {
     const char* name;
-    const char* values;  // one word each, as --help shows them; none for a switch
+    char letter;             // the short form, "-h"; none: 0
+    int values;              // how many arguments it takes; 0 for a switch
+    const char* valueNames;  // one word each, as --help shows them
     const char* help;
     Built (*message)(const Given&);  // none for an option that sends nothing
 };
 
-// Kelvane's options but help and version, which QCommandLineParser adds itself.
+// In the order --help shows them.
 constexpr Option kOptions[] = {
-    {"list", nullptr, "List the MIDI devices as the window does.", nullptr},
-    {"to", "DEVICE",
+    {"list", 0, 0, nullptr, "List the MIDI devices as the window does.", nullptr},
+    {"to", 0, 1, "DEVICE",
      "The output: its number as --list shows it, or its name or a part of it (by default the "
      "output the window selects at start).",
      nullptr},
-    {"cc", "NUMBER CHANNEL VALUE", "A Control Change: number 0-127, channel 1-16, value 0-127.",
-     ControlChangeOf},
-    {"dec", "ROW", "SysEx as decimal values: \"240 126 127 9 1 247\".", RowOf<DecimalSysExBytes>},
-    {"hex", "ROW", "SysEx as hex values: \"F0 7E 7F 09 01 F7\".", RowOf<HexSysExBytes>},
-    {"syx", "FILE", "SysEx messages from a .syx file; - reads standard input.", FileOf},
-    {"rate", "BYTES_PER_SECOND",
+    {"cc", 0, 3, "NUMBER CHANNEL VALUE",
+     "A Control Change: number 0-127, channel 1-16, value 0-127.", ControlChangeOf},
+    {"dec", 0, 1, "ROW", "SysEx as decimal values: \"240 126 127 9 1 247\".",
+     RowOf<DecimalSysExBytes>},
+    {"hex", 0, 1, "ROW", "SysEx as hex values: \"F0 7E 7F 09 01 F7\".", RowOf<HexSysExBytes>},
+    {"syx", 0, 1, "FILE", "SysEx messages from a .syx file; - reads standard input.", FileOf},
+    {"rate", 0, 1, "BYTES_PER_SECOND",
      "Pace messages at this many bytes per second (by default a little below MIDI's 3125, so that "
      "slow ports lose nothing; above 1000000 counts as 1000000); 0 sends at once.",
      nullptr},
-    {"receive", "FILE",
+    {"receive", 0, 1, "FILE",
      "After sending, keep the SysEx messages that arrive in a .syx file; - prints them as hex "
      "rows, one per line.",
      nullptr},
-    {"from", "DEVICE",
+    {"from", 0, 1, "DEVICE",
      "The input to receive from, named as for --to (by default the input of the output's own "
      "port).",
      nullptr},
-    {"wait", "SECONDS",
+    {"wait", 0, 1, "SECONDS",
      "Stop receiving this long after the last byte, or after the last message sent when nothing "
      "comes (default 2, from 0.1).",
      nullptr},
-    {"count", "N", "Stop receiving once N whole messages have arrived.", nullptr},
+    {"count", 0, 1, "N", "Stop receiving once N whole messages have arrived.", nullptr},
+    {"help", 'h', 0, nullptr, "Displays help on commandline options.", nullptr},
+    {"version", 'v', 0, nullptr, "Displays version information.", nullptr},
 };
+
+constexpr QLatin1StringView kUsage("Usage: kelvane [options]\n");
+constexpr QLatin1StringView kTryHelp("Try 'kelvane --help' for more.\n");
+
+// The option a name stands for; a letter names it as a word does ("--h" is "--help").
+const Option* Named(QStringView name) {
+    const auto* found = std::ranges::find_if(kOptions, [name](const Option& option) {
+        return name == QLatin1StringView(option.name) ||
+               (name.size() == 1 && option.letter != 0 && name[0] == QLatin1Char(option.letter));
+    });
+    return found == std::end(kOptions) ? nullptr : found;
+}
 
 // The option "--cc" or "--cc=7" names; none for anything else.
 const Option* OptionIn(const QString& argument) {
-    const QString name =
-        argument.startsWith(u"--") ? argument.mid(2).section(u'=', 0, 0) : QString();
-    const auto* found = std::find_if(
-        std::begin(kOptions), std::end(kOptions),
-        [&name](const Option& option) { return name == QLatin1StringView(option.name); });
-    return found == std::end(kOptions) ? nullptr : found;
+    return argument.startsWith(u"--") ? Named(argument.mid(2).section(u'=', 0, 0)) : nullptr;
 }
 
 // An option, as against a value; a negative number is a value, refused later by its range.
@@ -112,16 +124,17 @@ bool IsOption(const QString& argument) {
     return argument.size() > 1 && argument[0] == u'-' && !argument[1].isDigit();
 }
 
-// One of Kelvane's own options or help and version ("--to", "--to=3", "-h"), as against a value.
+// An argument that cannot be an option's value. Help and version only as their usual words, and
+// "-?" with them, which many programs take for help.
 bool IsOwnOption(const QString& argument) {
-    return QStringList{"-h", "-?", "--help", "--help-all", "-v", "--version"}.contains(argument) ||
-           OptionIn(argument) != nullptr;
+    const Option* option = OptionIn(argument);
+    return (option != nullptr && option->letter == 0) ||
+           QStringList{"-h", "-?", "--help", "-v", "--version"}.contains(argument);
 }
 
-// How many arguments after i an option takes: up to as many as it has values while none is an
-// option, else the next one whatever it is, as QCommandLineParser takes it.
-qsizetype ValuesAfter(const QStringList& arguments, qsizetype i, const Option& option) {
-    const auto count = std::ranges::count(std::string_view(option.values), ' ') + 1;
+// How many arguments after i an option takes: up to count while none is an option, and at least
+// the next whatever it is.
+qsizetype ValuesAfter(const QStringList& arguments, qsizetype i, int count) {
     qsizetype taken = 0;
     while (taken < count && i + taken + 1 < arguments.size() &&
            !IsOption(arguments[i + taken + 1])) {
@@ -130,46 +143,112 @@ qsizetype ValuesAfter(const QStringList& arguments, qsizetype i, const Option& o
     return taken > 0 ? taken : 1;
 }
 
-// The options that send, in the order given, and the other arguments for QCommandLineParser,
-// which takes one value for an option where --cc has three, and takes another option as one.
-struct Taken {
-    std::vector<std::pair<const Option*, Given>> messages;
-    QStringList rest;
-    QString missing;  // an option without its value
+// The arguments read, before anything is checked.
+struct Arguments {
+    std::vector<std::pair<const Option*, Given>> options;  // in the order given
+    QString unreadable;  // an option without its value, or else a value given to a switch
+    QStringList unknown;
+    QStringList positional;
 };
 
-Taken TakeMessages(const QList<QByteArray>& given, const QStringList& arguments) {
-    Taken taken{{}, {arguments.constFirst()}, {}};
-    bool positional = false;  // after "--"
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const Option* option = OptionIn(arguments[i]);
-        const qsizetype equals = arguments[i].indexOf(u'=');
-        const bool valued = option != nullptr && option->values != nullptr && equals < 0;
-        if (valued && (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
-            taken.missing = QStringLiteral("%1 has no value (%2)")
-                                .arg(arguments[i], QLatin1StringView(option->values));
-            return taken;
-        }
-        positional = positional || arguments[i] == u"--";
-        const qsizetype after = valued && !positional ? ValuesAfter(arguments, i, *option) : 0;
-        if (positional || option == nullptr || option->message == nullptr) {
-            taken.rest << arguments.mid(i, 1 + after);
-        } else {
-            // The name before "=" is ASCII: as long in bytes as in text.
-            Given use = equals < 0
-                            ? Given{{}, arguments.mid(i + 1, after), given.mid(i + 1, after)}
-                            : Given{{}, {arguments[i].mid(equals + 1)}, {given[i].mid(equals + 1)}};
-            use.argument = QStringLiteral("--%1 ").arg(QLatin1StringView(option->name)) +
-                           use.values.join(u' ');
-            taken.messages.emplace_back(option, std::move(use));
-        }
-        i += after;
+// "--to 3", "--to=3", "--list": how many of the arguments after i it took.
+qsizetype TakeWord(Arguments& found, const QStringList& arguments, const QList<QByteArray>& given,
+                   qsizetype i) {
+    const QString& argument = arguments[i];
+    const Option* option = OptionIn(argument);
+    const qsizetype equals = argument.indexOf(u'=');
+    if (option == nullptr) {
+        found.unknown << argument.mid(2).section(u'=', 0, 0);
+        return 0;
     }
-    return taken;
+    if (equals >= 0 && option->values == 0) {
+        found.unreadable =
+            QStringLiteral("Unexpected value after '%1'.").arg(argument.left(equals));
+        return 0;
+    }
+    const qsizetype after =
+        equals < 0 && option->values > 0 ? ValuesAfter(arguments, i, option->values) : 0;
+    // The name before "=" is ASCII: as long in bytes as in text.
+    Given use = equals < 0 ? Given{{}, arguments.mid(i + 1, after), given.mid(i + 1, after)}
+                           : Given{{}, {argument.mid(equals + 1)}, {given[i].mid(equals + 1)}};
+    use.argument =
+        QStringLiteral("--%1 ").arg(QLatin1StringView(option->name)) + use.values.join(u' ');
+    found.options.emplace_back(option, std::move(use));
+    return after;
 }
 
-// The options in the order --help shows them.
-void AddOptions(QCommandLineParser& parser) {
+// "-hv": each letter an option, up to an "=" after one that is.
+void TakeLetters(Arguments& found, const QString& argument) {
+    const Option* option = nullptr;
+    for (qsizetype at = 1; at < argument.size() && (option == nullptr || argument[at] != u'=');
+         ++at) {
+        const QString letter = argument.mid(at, 1);
+        option = Named(letter);
+        if (option != nullptr) {
+            found.options.emplace_back(option, Given{});
+        } else {
+            found.unknown << letter;
+        }
+    }
+    if (option != nullptr && argument.contains(u'=')) {
+        found.unreadable = QStringLiteral("Unexpected value after '%1'.")
+                               .arg(argument.left(argument.indexOf(u'=')));
+    }
+}
+
+Arguments Read(const QList<QByteArray>& given) {
+    QStringList arguments;
+    for (const QByteArray& argument : given) {
+        arguments << QFile::decodeName(argument);
+    }
+    Arguments found;
+    bool positional = false;  // after "--"
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const Option* option = OptionIn(argument);
+        if (option != nullptr && option->values > 0 && !argument.contains(u'=') &&
+            (i + 1 == arguments.size() || IsOwnOption(arguments[i + 1]))) {
+            found.unreadable = QStringLiteral("%1 has no value (%2)")
+                                   .arg(argument, QLatin1StringView(option->valueNames));
+            return found;  // nothing else is told
+        }
+        if (positional || argument.size() < 2 || argument[0] != u'-') {
+            found.positional << argument;
+        } else if (argument == u"--") {
+            positional = true;
+        } else if (argument.startsWith(u"--")) {
+            i += TakeWord(found, arguments, given, i);
+        } else {
+            TakeLetters(found, argument);
+        }
+    }
+    // Qt's words, which scripts may look for.
+    if (found.unreadable.isEmpty() && !found.unknown.isEmpty()) {
+        found.unreadable =
+            found.unknown.size() == 1
+                ? QStringLiteral("Unknown option '%1'.").arg(found.unknown.constFirst())
+                : QStringLiteral("Unknown options: %1.")
+                      .arg(found.unknown.join(QStringLiteral(", ")));
+    }
+    return found;
+}
+
+// What was given with the option the last time; none when it was not.
+const Given* GivenFor(const Arguments& found, std::string_view name) {
+    const auto last =
+        std::ranges::find_if(found.options.rbegin(), found.options.rend(),
+                             [name](const auto& use) { return use.first->name == name; });
+    return last == found.options.rend() ? nullptr : &last->second;
+}
+
+std::optional<QString> ValueOf(const Arguments& found, std::string_view name) {
+    const Given* use = GivenFor(found, name);
+    return use == nullptr ? std::optional<QString>() : use->values.constFirst();
+}
+
+// The text of --help: the program is "kelvane" whatever path started it.
+QString HelpText() {
+    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends MIDI messages to one output: each message in the order given, and nothing at all\n"
         "when one of them is wrong. Without arguments, Kelvane opens its window.\n"
@@ -177,12 +256,14 @@ void AddOptions(QCommandLineParser& parser) {
         "even if another device takes its place. Ctrl+C stops after the message going out and\n"
         "says how much the port had taken; Ctrl+C again stops at once.\n"
         "With --receive it then keeps the SysEx that comes back."));
-    for (const auto& [name, values, help, message] : kOptions) {
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                                            QString::fromLatin1(values)));
+    for (const Option& option : kOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        parser.addOption(QCommandLineOption(
+            option.letter != 0 ? QStringList{QChar(option.letter), name} : QStringList{name},
+            QString::fromLatin1(option.help), QString::fromLatin1(option.valueNames)));
     }
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QString text = parser.helpText();
+    return kUsage + text.mid(text.lastIndexOf(u'\n' + parser.applicationDescription()) + 1);
 }
 
 // Any whole number; one too long for 64 bits is as good as the largest that fits (Pace counts
@@ -207,126 +288,104 @@ std::optional<std::int64_t> Milliseconds(const QString& text) {
     return std::llround(std::min(text.toDouble(), 1e9) * 1000);
 }
 
-// The last value given for option as the shell passed it, for a file's name.
-QByteArray GivenBytes(const QList<QByteArray>& given, const QByteArray& option) {
-    QByteArray value;
-    for (qsizetype i = 1; i < given.size(); ++i) {
-        if (given[i] == option && i + 1 < given.size()) {
-            value = given[++i];
-        } else if (given[i].startsWith(option + '=')) {
-            value = given[i].mid(option.size() + 1);
-        }
-    }
-    return value;
-}
-
-// The --receive options, or why they cannot be taken (empty: nothing is received).
-std::variant<ReceivePlan, QString> ReceivePlanOf(const QCommandLineParser& parser,
-                                                 const QList<QByteArray>& given) {
-    const auto value = [&parser](const char* name) {
-        const QStringList values = parser.values(QString::fromLatin1(name));
-        return values.isEmpty() ? std::optional<QString>() : values.constFirst();
-    };
-    const std::optional<QString> file = value("receive");
-    if (!file) {
+// The --receive options into plan, or why they cannot be taken.
+QString AddReceive(const Arguments& found, Plan& plan) {
+    const Given* file = GivenFor(found, "receive");
+    if (file == nullptr) {
         for (const char* option : {"from", "wait", "count"}) {
-            if (value(option)) {
+            if (GivenFor(found, option) != nullptr) {
                 return QStringLiteral("--%1 goes with --receive").arg(QLatin1StringView(option));
             }
         }
-        return QString();
+        return {};
     }
-    if (file->isEmpty()) {
+    if (file->values.constFirst().isEmpty()) {
         return QStringLiteral("--receive needs a file name, or - for standard output");
     }
-    ReceivePlan plan{GivenBytes(given, "--receive"), value("from"), 2000, {}};
-    if (const std::optional<QString> wait = value("wait")) {
+    ReceivePlan& receive = plan.receive.emplace(
+        ReceivePlan{file->bytes.constFirst(), ValueOf(found, "from"), 2000, {}});
+    if (const std::optional<QString> wait = ValueOf(found, "wait")) {
         const std::optional<std::int64_t> ms = Milliseconds(*wait);
         if (!ms || *ms < 100) {
             return QStringLiteral("--wait %1: needs seconds from 0.1 up").arg(*wait);
         }
-        plan.waitMs = *ms;
+        receive.waitMs = *ms;
     }
-    if (const std::optional<QString> count = value("count")) {
-        plan.count = WholeNumber(*count);
-        if (!plan.count || *plan.count < 1) {
+    if (const std::optional<QString> count = ValueOf(found, "count")) {
+        receive.count = WholeNumber(*count);
+        if (!receive.count || *receive.count < 1) {
             return QStringLiteral("--count %1: needs a whole number of messages from 1")
                 .arg(*count);
         }
     }
-    return plan;
+    return {};
 }
 
-}  // namespace
+// The options that send nothing into plan, or why they cannot be taken.
+QString AddSettings(const Arguments& found, Plan& plan) {
+    // Given twice, which one was meant?
+    for (const Option& once : kOptions) {
+        const auto given = [&once](const auto& use) { return use.first == &once; };
+        if (once.values > 0 && once.message == nullptr &&
+            std::ranges::count_if(found.options, given) > 1) {
+            return QStringLiteral("--%1 is given more than once").arg(QLatin1StringView(once.name));
+        }
+    }
+    plan.list = GivenFor(found, "list") != nullptr;
+    plan.to = ValueOf(found, "to");
+    if (const std::optional<QString> rate = ValueOf(found, "rate")) {
+        plan.bytesPerSecond = WholeNumber(*rate);
+        if (!plan.bytesPerSecond) {
+            return QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
+                .arg(*rate);
+        }
+    }
+    return AddReceive(found, plan);
+}
 
-Parsed ParseArguments(const QList<QByteArray>& given) {
-    QStringList arguments;
-    for (const QByteArray& argument : given) {
-        arguments << QFile::decodeName(argument);
-    }
-    QCommandLineParser parser;
-    AddOptions(parser);
-    const QString usage = parser.helpText().section(u'\n', 0, 0) +
-                          QStringLiteral("\nTry 'kelvane --help' for more.\n");
-    const auto refuse = [&usage](const QString& why) {
-        return Parsed{{}, kRefused, {}, Said(why) + u'\n' + usage};
-    };
-    const Taken taken = TakeMessages(given, arguments);
-    if (!taken.missing.isEmpty()) {
-        return refuse(taken.missing);
-    }
-    if (!parser.parse(taken.rest)) {
-        return refuse(parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        return {{}, kSent, parser.helpText(), {}};
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        return {{}, kSent, QStringLiteral("kelvane %1\n").arg(version::Text()), {}};
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        return refuse(QStringLiteral("unexpected argument '%1'")
-                          .arg(parser.positionalArguments().constFirst()));
-    }
-    for (const QString& once :
-         {QStringLiteral("to"), QStringLiteral("rate"), QStringLiteral("receive"),
-          QStringLiteral("from"), QStringLiteral("wait"), QStringLiteral("count")}) {
-        if (parser.values(once).size() > 1) {
-            return refuse(QStringLiteral("--%1 is given more than once").arg(once));
-        }
-    }
-
-    Parsed parsed;
-    parsed.plan.list = parser.isSet(QStringLiteral("list"));
-    if (const QStringList to = parser.values(QStringLiteral("to")); !to.isEmpty()) {
-        parsed.plan.to = to.constFirst();
-    }
-    if (const QStringList rate = parser.values(QStringLiteral("rate")); !rate.isEmpty()) {
-        parsed.plan.bytesPerSecond = WholeNumber(rate.constFirst());
-        if (!parsed.plan.bytesPerSecond) {
-            return refuse(QStringLiteral("--rate %1: needs whole bytes per second, 0 for no pacing")
-                              .arg(rate.constFirst()));
-        }
-    }
-    if (std::variant<ReceivePlan, QString> receive = ReceivePlanOf(parser, given);
-        const auto* why = std::get_if<QString>(&receive)) {
-        if (!why->isEmpty()) {
-            return refuse(*why);
-        }
-    } else {
-        parsed.plan.receive = std::get<ReceivePlan>(std::move(receive));
-    }
+// The messages into plan, or every one that is wrong, each on a line of its own.
+QString AddMessages(const Arguments& found, Plan& plan) {
     QString refusals;
-    for (const auto& [option, use] : taken.messages) {
+    for (const auto& [option, use] : found.options) {
+        if (option->message == nullptr) {
+            continue;
+        }
         Built built = option->message(use);
         if (auto* message = std::get_if<Message>(&built)) {
-            parsed.plan.messages.push_back(std::move(*message));
+            plan.messages.push_back(std::move(*message));
         } else {
             refusals +=
                 Said(use.argument + QStringLiteral(": ") + std::get<QString>(built)) + u'\n';
         }
     }
-    if (!refusals.isEmpty()) {
+    return refusals;
+}
+
+}  // namespace
+
+Parsed ParseArguments(const QList<QByteArray>& given) {
+    const auto refuse = [](const QString& why) {
+        return Parsed{{}, kRefused, {}, Said(why) + u'\n' + kUsage + kTryHelp};
+    };
+    const Arguments found = Read(given);
+    if (!found.unreadable.isEmpty()) {
+        return refuse(found.unreadable);
+    }
+    if (GivenFor(found, "help") != nullptr) {
+        return {{}, kSent, HelpText(), {}};
+    }
+    if (GivenFor(found, "version") != nullptr) {
+        return {{}, kSent, QStringLiteral("kelvane %1\n").arg(version::Text()), {}};
+    }
+    if (!found.positional.isEmpty()) {
+        return refuse(
+            QStringLiteral("unexpected argument '%1'").arg(found.positional.constFirst()));
+    }
+    Parsed parsed;
+    if (const QString why = AddSettings(found, parsed.plan); !why.isEmpty()) {
+        return refuse(why);
+    }
+    if (const QString refusals = AddMessages(found, parsed.plan); !refusals.isEmpty()) {
         return {{}, kRefused, {}, refusals};
     }
     if (parsed.plan.list == (!parsed.plan.messages.empty() || parsed.plan.receive)) {
