@@ -109,6 +109,11 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "2\nInitialize; kelvane: --to syn names more than one output:\n#1: to Synth\n#2: to Synth "
          "B\n"},
         {"--to 9 --cc 7 1 1", 0, "1\nInitialize; kelvane: --to 9: there is no MIDI device #9\n"},
+        // A number may be written as the list shows it; digits and more are a name.
+        {"--to #2 --cc 7 1 1", 0,
+         "0\nInitialize; OpenOutput 2 10000 0; WriteShort 2 0 B0 07 01; Sleep 2; Close 2; "},
+        {"--to #9 --cc 7 1 1", 0, "1\nInitialize; kelvane: --to #9: there is no MIDI device #9\n"},
+        {"--to 2b --cc 7 1 1", 0, "1\nInitialize; kelvane: --to 2b: no MIDI output is named so\n"},
         {"--to 1 --cc 7 1 1", 1,
          "1\nInitialize; OpenOutput 1 10000 0; kelvane: Could not send to #1: to Synth.\n"
          "PortMidi error -9999\n"},
