@@ -266,9 +266,10 @@ Parsed ParseArguments(const QList<QByteArray>& given) {
     }
     QCommandLineParser parser;
     AddOptions(parser);
-    const QString usage = parser.helpText().section(u'\n', 0, 0) +
-                          QStringLiteral("\nTry 'kelvane --help' for more.\n");
-    const auto refuse = [&usage](const QString& why) {
+    // The usage line only when refusing: the help text it comes from is slow to lay out.
+    const auto refuse = [&parser](const QString& why) {
+        const QString usage = parser.helpText().section(u'\n', 0, 0) +
+                              QStringLiteral("\nTry 'kelvane --help' for more.\n");
         return Parsed{{}, kRefused, {}, Said(why) + u'\n' + usage};
     };
     const Taken taken = TakeMessages(given, arguments);
