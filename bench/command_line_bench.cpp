@@ -4,6 +4,8 @@
 //   tests/system/vm/run-in-vm -- build/bench/kelvane_command_line_bench [rounds]
 // Each round runs the three back to back, so that a busy host slows all of them alike; the
 // medians of the rounds' ratios are reported, for wall time and for the CPU time they used.
+// The output is found as a user finds it, with "kelvane --list": a sequencer client of the bench's
+// own, left open, would be one more for every run to scan and tell its comings and goings to.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,8 +16,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "midi/midi_library.h"
 
 extern char** environ;
 
@@ -47,6 +47,25 @@ Cost Run(std::vector<std::string> arguments) {
         ms(usage.ru_utime) + ms(usage.ru_stime)};
 }
 
+// The number of the Midi Through output in kelvane's list, or empty.
+std::string ThroughOutput() {
+    std::string device;
+    FILE* list = popen(KELVANE_PROGRAM " --list", "r");
+    char line[256];
+    while (list != nullptr && std::fgets(line, sizeof line, list) != nullptr) {
+        int id = -1;
+        int end = 0;
+        if (std::sscanf(line, "#%d: to Midi Through Port-0%n", &id, &end) == 1 && end > 0 &&
+            (line[end] == '\n' || line[end] == '\0')) {
+            device = std::to_string(id);
+        }
+    }
+    if (list != nullptr) {
+        pclose(list);
+    }
+    return device;
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -56,13 +75,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 40;
-    std::string device;
-    for (std::int64_t id = 0; id < kelvane::midi::MidiLibrary::CountDevices(); ++id) {
-        const auto info = kelvane::midi::MidiLibrary::DeviceInfo(id);
-        if (info && info->HasOutput && info->Name == "Midi Through Port-0") {
-            device = std::to_string(id);
-        }
-    }
+    const std::string device = ThroughOutput();
     if (device.empty()) {
         std::fprintf(stderr, "no Midi Through output: run this in the test VM\n");
         return 1;
@@ -92,10 +105,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 3; ++i) {
         std::printf("  %-32s %7.1f %8.1f\n", names[i], Median(wall[i]), Median(cpu[i]));
     }
-    std::printf("kelvane / PortMidi alone:        wall %.2f (target 1.30) %s, CPU %.2f\n",
-                Median(wallRatio[0]), Median(wallRatio[0]) <= 1.3 ? "ok" : "OVER",
+    std::printf("kelvane / PortMidi alone:        wall %.2f, CPU %.2f\n", Median(wallRatio[0]),
                 Median(cpuRatio[0]));
-    std::printf("kelvane / PortMidi in QCoreApp.: wall %.2f, CPU %.2f\n", Median(wallRatio[1]),
+    std::printf("kelvane / PortMidi in QCoreApp.: wall %.2f (target 1.20) %s, CPU %.2f\n",
+                Median(wallRatio[1]), Median(wallRatio[1]) <= 1.2 ? "ok" : "OVER",
                 Median(cpuRatio[1]));
     return 0;
 }

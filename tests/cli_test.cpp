@@ -112,6 +112,13 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
          "B\n"},
         {"a device that is not there", "--to 9 --cc 7 1 1", 0,
          "1\nInitialize; kelvane: --to 9: there is no MIDI device #9\n"},
+        // A number may be written as the list shows it; digits and more are a name.
+        {"a number as the list shows it", "--to #2 --cc 7 1 1", 0,
+         "0\nInitialize; OpenOutput 2 10000 0; WriteShort 2 0 B0 07 01; Sleep 2; Close 2; "},
+        {"a listed number that is not there", "--to #9 --cc 7 1 1", 0,
+         "1\nInitialize; kelvane: --to #9: there is no MIDI device #9\n"},
+        {"digits and more are a name", "--to 2b --cc 7 1 1", 0,
+         "1\nInitialize; kelvane: --to 2b: no MIDI output is named so\n"},
         {"an output that does not open", "--to 1 --cc 7 1 1", 1,
          "1\nInitialize; OpenOutput 1 10000 0; kelvane: Could not send to #1: to Synth.\n"
          "PortMidi error -9999\n"},

@@ -1,7 +1,7 @@
 #include "cli/output_choice.h"
 
-#include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 
 #include "cli/arguments.h"
 #include "midi/device_rows.h"
@@ -97,10 +97,12 @@ OutputChoice Named(std::span<const midi::MidiDeviceInfo> devices, const QString&
         return Refused(kRefused,
                        QStringLiteral("%1 needs a device number or name").arg(side.option));
     }
-    static const QRegularExpression number(QStringLiteral("^#?([0-9]+)$"));
-    const QRegularExpressionMatch match = number.match(given);
-    return match.hasMatch() ? ByNumber(devices, given, match.captured(1), side)
-                            : ByName(devices, given, side);
+    // By hand: compiling a regular expression would be the slowest step of a send's start.
+    const QString digits = given.startsWith(u'#') ? given.mid(1) : given;
+    const bool number = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+    return number ? ByNumber(devices, given, digits, side) : ByName(devices, given, side);
 }
 
 }  // namespace

@@ -62,16 +62,24 @@ void AlsaPorts::Listen() {
         sequencer_ = openError_ < 0 ? nullptr : opened;
         // Without the announcements, the names at a device's address are left to tell.
         hearing_ = sequencer_ != nullptr && Subscribe(opened);
-        if (sequencer_ != nullptr) {
-            snd_seq_client_pool_t* pool = nullptr;
-            snd_seq_client_pool_alloca(&pool);
-            snd_seq_get_client_pool(opened, pool);
-            defaults_ = {static_cast<std::int64_t>(snd_seq_get_output_buffer_size(opened)),
-                         static_cast<std::int64_t>(snd_seq_client_pool_get_output_pool(pool))};
-        }
     }
     // What left before the scan is not in it.
     HearAnnouncements();
+}
+
+// Asked when wanted rather than at each Listen: nothing on the way to a send needs them, and our
+// client never changes them.
+AlsaPorts::Defaults AlsaPorts::ClientDefaults() const {
+    if (sequencer_ == nullptr) {
+        return {};
+    }
+    snd_seq_client_pool_t* pool = nullptr;
+    snd_seq_client_pool_alloca(&pool);
+    if (snd_seq_get_client_pool(Sequencer(sequencer_), pool) < 0) {
+        return {};
+    }
+    return {static_cast<std::int64_t>(snd_seq_get_output_buffer_size(Sequencer(sequencer_))),
+            static_cast<std::int64_t>(snd_seq_client_pool_get_output_pool(pool))};
 }
 
 // Walks the sequencer's ports as PortMidi does when it initialises: every client but the system,

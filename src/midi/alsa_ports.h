@@ -41,12 +41,12 @@ public:
     std::optional<std::pair<int, int>> SequencerAddress(int id) const;
 
     // What the sequencer gives a new client by default, as PortMidi's gets it: alsa-lib's output
-    // buffer in bytes and the kernel's output pool in cells; 0 before the handle is open.
+    // buffer in bytes and the kernel's output pool in cells; 0 while the handle is not open.
     struct Defaults {
         std::int64_t outputBufferBytes = 0;
         std::int64_t outputPoolCells = 0;
     };
-    Defaults ClientDefaults() const { return defaults_; }
+    Defaults ClientDefaults() const;
 
 private:
     struct Port {
@@ -64,7 +64,6 @@ private:
     void* sequencer_ = nullptr;
     bool hearing_ = false;  // the system's announcements
     int openError_ = 0;     // of the last attempt, 0 or ALSA's error
-    Defaults defaults_;
 };
 
 }  // namespace kelvane::midi
