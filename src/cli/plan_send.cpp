@@ -149,8 +149,9 @@ int PlanSend::Run() {
         }
         const SendResult result = Send(message);
         if (!result.Sent() && !atOnce_) {
-            return cli::Tell(err_, kMidiFailed,
-                             message.argument + QStringLiteral(": ") + result.Text(DeviceGoneText()));
+            return cli::Tell(
+                err_, kMidiFailed,
+                message.argument + QStringLiteral(": ") + result.Text(DeviceGoneText()));
         }
     }
     // Success is told by ending, so only once the port has taken every byte: the next command
@@ -165,7 +166,8 @@ int PlanSend::Run() {
                 HadBeenSent(tally));
     }
     if (there != midi::kNoError) {
-        return cli::Tell(err_, kMidiFailed, SendResult::Written(there, deviceId_, tally).Text(DeviceGoneText()));
+        return cli::Tell(err_, kMidiFailed,
+                         SendResult::Written(there, deviceId_, tally).Text(DeviceGoneText()));
     }
     if (signal_ != 0) {
         return cli::Tell(err_, StatusAfter(signal_),

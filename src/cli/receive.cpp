@@ -56,9 +56,9 @@ int Receiving::Open(std::span<const midi::MidiDeviceInfo> devices, std::int64_t 
     // anything on once a receiver's filter refuses one of its events.
     if (const int error = input_.OpenInput(choice.deviceId, kInputPoolEvents);
         error != midi::kNoError) {
-        return Tell(
-            err, kMidiFailed,
-            QStringLiteral("Could not receive from %1.\n").arg(from_) + ErrorText(error, DeviceGoneText()));
+        return Tell(err, kMidiFailed,
+                    QStringLiteral("Could not receive from %1.\n").arg(from_) +
+                        ErrorText(error, DeviceGoneText()));
     }
     return kSent;
 }
@@ -88,6 +88,17 @@ Receiving::Heard Receiving::Listen(SysExInput& input, Pauses& pauses) {
     return heard;
 }
 
+bool Receiving::Keep(const SysExInput& input, QTextStream& out) {
+    if (file_) {
+        return file_->Commit(input.Messages());
+    }
+    for (const QByteArray& message : input.Messages()) {
+        out << message.toHex(' ').toUpper() << u'\n';
+    }
+    out << Qt::flush;
+    return true;
+}
+
 int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
     SysExInput input(plan_.count);
     const auto [error, signal] = Listen(input, pauses);
@@ -102,9 +113,9 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
                 .arg(input.Bytes()));
     }
     if (error != midi::kNoError) {
-        return Tell(
-            err, kMidiFailed,
-            QStringLiteral("Could not receive from %1.\n").arg(from_) + ErrorText(error, DeviceGoneText()));
+        return Tell(err, kMidiFailed,
+                    QStringLiteral("Could not receive from %1.\n").arg(from_) +
+                        ErrorText(error, DeviceGoneText()));
     }
     if (count == 0) {
         const QString nothing = input.Cut() > 0 ? QStringLiteral("No whole message arrived")
@@ -118,17 +129,10 @@ int Receiving::Finish(QTextStream& out, QTextStream& err, Pauses& pauses) {
                                   .arg(nothing, from_, Seconds(plan_.waitMs)) +
                               CutText(input));
     }
-    if (file_) {
-        if (!file_->Commit(input.Messages())) {
-            return Tell(err, kMidiFailed,
-                        QStringLiteral("--receive %1: cannot be written: %2")
-                            .arg(QFile::decodeName(plan_.file), file_->Problem()));
-        }
-    } else {
-        for (const QByteArray& message : input.Messages()) {
-            out << message.toHex(' ').toUpper() << u'\n';
-        }
-        out << Qt::flush;
+    if (!Keep(input, out)) {
+        return Tell(err, kMidiFailed,
+                    QStringLiteral("--receive %1: cannot be written: %2")
+                        .arg(QFile::decodeName(plan_.file), file_->Problem()));
     }
     const QString into = file_ ? QStringLiteral(" into %1.").arg(QFile::decodeName(plan_.file))
                                : QStringLiteral(".");

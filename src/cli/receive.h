@@ -40,6 +40,8 @@ private:
     };
     // Takes what arrives into input until the wait, the count, an error or a stop signal ends it.
     Heard Listen(SysExInput& input, Pauses& pauses);
+    // Writes the messages into the file, or as hex rows on out; false when the file cannot be.
+    bool Keep(const SysExInput& input, QTextStream& out);
 
     ReceivePlan plan_;
     QString from_;  // the input as the device list shows it

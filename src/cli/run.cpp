@@ -82,7 +82,8 @@ int RunPlan(Plan plan, QTextStream& out, QTextStream& err, Pauses& pauses) {
     const int opened = stream.OpenOutput(choice.deviceId, midi::kOutputBufferSize,
                                          LatencyFor(plan, stream.Pacing()));
     if (opened != 0) {
-        return Tell(err, kMidiFailed, SendResult::Written(opened, choice.deviceId).Text(DeviceGoneText()));
+        return Tell(err, kMidiFailed,
+                    SendResult::Written(opened, choice.deviceId).Text(DeviceGoneText()));
     }
     // Progress is for someone watching: only on a terminal.
     const auto* file = qobject_cast<const QFile*>(err.device());

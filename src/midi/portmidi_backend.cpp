@@ -59,7 +59,7 @@ std::optional<MidiDeviceInfo> PortMidiBackend::DeviceInfo(int id) {
     }
     // The strings belong to PortMidi and die with Pm_Terminate: copy them now.
     return MidiDeviceInfo{info->name ? info->name : "", info->interf ? info->interf : "",
-                        info->input != 0, info->output != 0};
+                          info->input != 0, info->output != 0};
 }
 
 int PortMidiBackend::OpenOutput(StreamHandle* stream, int id, std::int32_t bufferSize,
