@@ -8,6 +8,7 @@
 #include "midi/port_context.h"
 #include "midi/sysex_check.h"
 #include "midi/sysex_feed.h"
+#include "text/integer.h"
 
 namespace kelvane::midi {
 namespace {
@@ -18,11 +19,6 @@ constexpr std::int64_t kDeliveryMarginMs = 25;
 // The MIDI service counts a delay from its queue's time, which its timer updates only when it
 // fires: under load that time lags, and a message stamped shortly after another can go first.
 constexpr std::int64_t kOrderMarginMs = 100;
-
-bool FitsInt32(std::int64_t value) {
-    return value >= std::numeric_limits<std::int32_t>::min() &&
-           value <= std::numeric_limits<std::int32_t>::max();
-}
 
 bool IsShortStatus(std::int64_t status) {
     return status >= 0x80 && status <= 0xFF && status != 0xF0 && status != 0xF7;
@@ -280,39 +276,6 @@ void MidiStream::NoteWrite(std::int64_t bytes, std::int64_t nowMs, std::int64_t 
         std::max(lastLeavesAtMs_, delayMs > 0 ? leavesAtMs + kOrderMarginMs : leavesAtMs);
     if (latency_ > 0) {
         drainedAtMs_ = std::max(drainedAtMs_, leavesAtMs + latency_ + kDeliveryMarginMs);
-    }
-}
-
-int MidiStream::OpenInput(std::int64_t deviceId, std::int64_t bufferSize) {
-    Close();
-    openError_ = kNoError;
-    if (!FitsInt32(deviceId)) {
-        return kInvalidDeviceId;
-    }
-    if (!FitsInt32(bufferSize)) {
-        return kBadData;
-    }
-    StreamHandle opened = nullptr;
-    const int error = PortContext::Instance().Ready().OpenInput(
-        &opened, static_cast<int>(deviceId), static_cast<std::int32_t>(bufferSize));
-    if (error != kNoError || opened == nullptr) {
-        return error != kNoError ? error : kInternalError;
-    }
-    input_ = opened;
-    return kNoError;
-}
-
-int MidiStream::Read(std::span<std::uint8_t> bytes) {
-    return IsInputOpen() ? PortContext::Instance().Ready().Read(input_, bytes) : kBadPtr;
-}
-
-int MidiStream::InputDescriptor() const {
-    return IsInputOpen() ? PortContext::Instance().Ready().InputDescriptor(input_) : -1;
-}
-
-void MidiStream::CloseInput() {
-    if (IsInputOpen()) {
-        PortContext::Instance().Ready().Close(std::exchange(input_, nullptr));
     }
 }
 
