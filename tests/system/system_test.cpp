@@ -1,15 +1,12 @@
 // The port layer, the command line and the window against a real ALSA sequencer in the test VM
 // (run-in-vm): Midi Through is client 14; VirMIDI 0-0 to 0-3 pass bytes on to /dev/snd/midiC0D0-3.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <fstream>
+#include <optional>
 
 #include "cli/output_choice.h"
 #include "midi/alsa_ports.h"
@@ -18,6 +15,7 @@
 #include "midi/midi_library.h"
 #include "midi/midi_stream.h"
 #include "midi/sysex_feed.h"
+#include "system_test.h"
 #include "ui/msg_box.h"
 #include "ui/window1.h"
 
@@ -29,43 +27,6 @@ using midi::MidiStream;
 using Bytes = std::vector<std::uint8_t>;
 
 const char* self = "";  // this program, which main() also lets write once and quit
-
-#ifdef KELVANE_SANITIZED
-constexpr int kSlower = 3;  // every step, under the sanitizers
-#else
-constexpr int kSlower = 1;
-#endif
-
-// Whether the file holds the text within five seconds.
-bool Shows(const QString& path, const QByteArray& text) {
-    return QTest::qWaitFor([&] {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
-    });
-}
-
-// The bytes as aseqdump prints them: "F0 7E F7".
-std::string Hex(const auto& bytes) {
-    const auto* data = reinterpret_cast<const char*>(bytes.data());
-    return QByteArray(data, qsizetype(bytes.size())).toHex(' ').toUpper().toStdString();
-}
-
-// A command run beside the test, what it prints kept; killed with the object.
-struct Beside : QProcess {
-    explicit Beside(const QStringList& command) {
-        start(command.first(), command.mid(1));
-        EXPECT_TRUE(waitForStarted());
-    }
-    ~Beside() override {
-        kill();
-        waitForFinished();
-    }
-    // What it printed, once atLeast bytes have come or ms have passed.
-    std::string Output(qsizetype atLeast = 0, int ms = 10000) {
-        (void)QTest::qWaitFor([&] { return bytesAvailable() >= atLeast; }, ms);
-        return peek(bytesAvailable()).toStdString();
-    }
-};
 
 // Reads VirMIDI 0-<device>'s raw device, which passes nothing on until it is open: cat as fast
 // as it can, pv at so many bytes per second (3000: MIDI cable speed).
@@ -80,20 +41,38 @@ struct RawReader : Beside {
     static QString Device(int device) { return QString("/dev/snd/midiC0D%1").arg(device); }
 };
 
+// The first group of each match of the pattern in the text, joined by spaces.
+std::string Matches(const QString& pattern, const std::string& text) {
+    QStringList found;
+    for (const auto& match :
+         QRegularExpression(pattern).globalMatch(QString::fromStdString(text))) {
+        found += match.captured(1);
+    }
+    return found.join(' ').toStdString();
+}
+
 // The two-digit hex words in aseqdump's output: the bytes of the SysEx events it got.
 std::string HexWords(const std::string& text) {
-    static const QRegularExpression word("(?<!\\S)[0-9A-F]{2}(?!\\S)");
-    QStringList bytes;
-    for (const QRegularExpressionMatch& match : word.globalMatch(QString::fromStdString(text))) {
-        bytes += match.captured();
-    }
-    return bytes.join(' ').toStdString();
+    return Matches("(?<!\\S)([0-9A-F]{2})(?!\\S)", text);
+}
+
+// The sequencer's client numbers of the clients so named, from the kernel's own list.
+std::string ClientsNamed(const char* name) {
+    return Matches(QString("(?m)^Client +(\\d+) : \"%1\"").arg(name),
+                   Read("/proc/asound/seq/clients"));
 }
 
 // The output so named, after a rescan; -1 for none.
 std::int64_t OutputNamed(const char* name) {
     MidiLibrary::ReInitialize();
     return cli::ChooseOutput(midi::Devices(), QString::fromUtf8(name)).deviceId;
+}
+
+// aseqdump, once the sequencer lists its port.
+std::unique_ptr<Beside> Aseqdump() {
+    auto dump = std::make_unique<Beside>(QStringList{"aseqdump"});
+    EXPECT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
+    return dump;
 }
 
 // A refused block blocks nothing; reopening, rescanning and a new latency drop nothing written.
@@ -121,6 +100,13 @@ TEST(RealMidi, QuittingRightAfterAWriteDropsNothing) {
     RawReader reader(3);
     const Beside quitting({self, "write", "VirMIDI 0-3"});
     EXPECT_EQ(reader.Bytes(3), "B0 15 2A");
+}
+
+TEST(RealMidi, TheFeedsSizesAreTheSequencersDefaults) {
+    midi::AlsaPorts ports;
+    ports.Listen();
+    EXPECT_EQ(ports.ClientDefaults().outputBufferBytes, midi::kOutputBufferBytes);
+    EXPECT_EQ(ports.ClientDefaults().outputPoolCells, midi::kOutputPoolCells);
 }
 
 // The command line, as a script runs it: its status, what it says, and what reaches the port.
@@ -151,18 +137,73 @@ TEST(RealMidi, CommandLineSendsExactlyWhatItSaysOrNothing) {
     std::string sent;
     for (const auto& [arguments, bytes, status, said] : cases) {
         sent += sent.empty() || bytes.empty() ? bytes : " " + bytes;
-        QProcess kelvane;
-        kelvane.setStandardInputFile("/tmp/k.syx");
-        kelvane.start(KELVANE_PROGRAM, QProcess::splitCommand(QString::fromStdString(arguments)));
-        EXPECT_TRUE(kelvane.waitForFinished());
-        const QByteArray out = kelvane.readAllStandardOutput(),
-                         err = kelvane.readAllStandardError();
-        EXPECT_EQ(kelvane.exitCode(), status) << arguments << ": " << err.toStdString();
-        EXPECT_TRUE(status == 0 ? out == said.c_str() : err.contains(said.c_str()))
-            << (out + err).toStdString();
+        const Ran ran(QProcess::splitCommand(QString::fromStdString(arguments)), "/tmp/k.syx");
+        EXPECT_EQ(ran.status, status) << arguments << ": " << ran.err;
+        EXPECT_TRUE(status == 0 ? ran.out == said : ran.err.find(said) != std::string::npos)
+            << ran.out + ran.err;
         EXPECT_EQ(reader.Bytes((sent.size() + 1) / 3, 2000), sent) << arguments;
     }
     EXPECT_EQ(reader.Bytes((sent.size() + 4) / 3, 1000), sent);
+}
+
+// Two commands to a port slower than the cable lose nothing: each ends once the port has taken
+// what it sent.
+TEST(RealMidi, CommandsToAPortSlowerThanTheCableLoseNothing) {
+    RawReader slower(3, 1000);
+    std::ofstream("/tmp/k.syx") << Messages(16);
+    for (int i = 0; i < 2; ++i) {
+        Beside kelvane(
+            {KELVANE_PROGRAM, "--to", "VirMIDI 0-3", "--rate", "950", "--syx", "/tmp/k.syx"});
+        EXPECT_EQ(kelvane.Ended(20000), 0);
+    }
+    EXPECT_TRUE(slower.Output(2 * 4096, 5000) == Messages(16) + Messages(16));
+}
+
+// A stop signal ends a command after the message going out, which arrives whole, and says how
+// much had been sent; a second ends it at once.
+TEST(RealMidi, AnInterruptedCommandDeliversWholeMessagesOnly) {
+    const std::string two = Messages(2, 12 * 1024);
+    const struct {
+        std::string syx;
+        std::vector<int> stops;  // sent 2 s in, then 500 ms apart
+        int status;
+        const char* said;
+    } cases[] = {
+        {two, {SIGINT}, 130, "Interrupted: 12288 of 24576 bytes (1 of 2 messages)"},
+        {Messages(64), {SIGTERM}, 143, " of 64 messages) had been sent.\n"},
+        {two, {SIGINT, SIGINT}, 130, "the device may hold part of a message."},
+    };
+    for (const auto& [syx, stops, status, said] : cases) {
+        RawReader slow(1, 3000);
+        std::ofstream("/tmp/stopped.syx") << syx;
+        Beside kelvane({KELVANE_PROGRAM, "--to", "VirMIDI 0-1", "--syx", "/tmp/stopped.syx"});
+        QElapsedTimer ended;
+        for (const int stop : stops) {
+            QTest::qWait(&stop == &stops.front() ? 2000 : 500);
+            ended.start();
+            ::kill(static_cast<pid_t>(kelvane.processId()), stop);
+        }
+        // Told once stopped; ending the process itself, under the sanitizers, takes longer.
+        QByteArray err;
+        (void)QTest::qWaitFor(
+            [&] { return (err += kelvane.readAllStandardError()).contains("Interrupted"); }, 20000);
+        const qint64 endedMs = ended.elapsed();
+        EXPECT_EQ(kelvane.Ended(20000), status);
+        err += kelvane.readAllStandardError();
+        EXPECT_TRUE(err.startsWith("kelvane: Stopping after the message going out; Ctrl+C again "
+                                   "stops at once.\n") &&
+                    err.contains(said))
+            << err.toStdString();
+        QTest::qWait(1000);
+        const std::string got = slow.Output();
+        if (stops.size() > 1) {
+            EXPECT_LT(endedMs, kSanitized ? 300 : 100);
+        } else {
+            EXPECT_TRUE(got.size() % 256 == 0 && got == syx.substr(0, got.size()) &&
+                        (syx != two || got.size() == 12 * 1024))
+                << got.size();
+        }
+    }
 }
 
 // The window, offscreen, and what it says.
@@ -172,18 +213,31 @@ protected:
         SetMsgBoxHook([this](const QString& text) { messages.append(text); });
     }
     ~WindowSays() override { SetMsgBoxHook({}); }
+    static int Row(Window1& window, const char* text) {
+        return window.PopupMenu1().findText(QString::fromUtf8(text), Qt::MatchContains);
+    }
     static void Choose(Window1& window, const char* text) {
-        const int row = window.PopupMenu1().findText(QString::fromUtf8(text), Qt::MatchContains);
+        const int row = Row(window, text);
         window.PopupMenu1().setCurrentIndex(row);
         emit window.PopupMenu1().activated(row);
+    }
+    // Sends the messages from the hex field and waits until the send has ended.
+    static void SendHex(Window1& window, const std::string& messages) {
+        window.SysExFieldHex().setText(QString::fromStdString(Hex(messages)));
+        window.SendSysExHex().click();
+        EXPECT_TRUE(
+            QTest::qWaitFor([&window] { return window.ProgressDialog() == nullptr; }, 60000));
+    }
+    static QString Gone(Window1& window) {
+        return "Could not send to " + window.PopupMenu1().currentText() +
+               ".\nThe device is gone; Search MIDI lists the devices anew.";
     }
     QStringList messages;
 };
 
 // The newest output is chosen at start; every send path arrives byte-exact, also after many quick
-// choices with a CC between them; a rescan sees a client come and go, and each send to it once it
-// vanished is told, the next send elsewhere working.
-TEST_F(WindowSays, SendPathsArriveByteExactAndAVanishedDeviceIsTold) {
+// choices with a CC between them.
+TEST_F(WindowSays, SendPathsArriveByteExact) {
     RawReader newest(3), quick(2), reader(1);  // 0-3, two-way: an output row, an input row, last
     MidiLibrary::ReInitialize();
     Window1 window;
@@ -202,34 +256,44 @@ TEST_F(WindowSays, SendPathsArriveByteExactAndAVanishedDeviceIsTold) {
     window.SendCC().click();
     window.SysExField().setText(QStringLiteral("240 126 127 6 1 247"));
     window.SendSysEx().click();
-    window.SysExFieldHex().setText(QStringLiteral("f0 41 10 f7"));
-    window.SendSysExHex().click();
+    SendHex(window, "\xF0\x41\x10\xF7");
     EXPECT_EQ(reader.Bytes(13), "B1 07 40 F0 7E 7F 06 01 F7 F0 41 10 F7");
     EXPECT_TRUE(messages.isEmpty());
+}
 
-    auto gone = std::make_unique<Beside>(QStringList{"aseqdump"});
-    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
-    const auto listed = [&window](const char* name) {
-        return window.PopupMenu1().findText(QString::fromUtf8(name), Qt::MatchContains) >= 0;
-    };
-    window.PushButtonSearch().click();  // it waits for what was sent to leave
-    ASSERT_TRUE(QTest::qWaitFor([&listed] { return listed("to aseqdump"); }));
-    Choose(window, "to aseqdump");
-    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
-    window.SendSysExHex().click();  // opens it at the latency of a send, while it is there
-    gone.reset();
-    window.SendCC().click();
-    window.SendSysExHex().click();
-    const QString row = window.PopupMenu1().currentText();
-    const QString told =
-        "Could not send to " + row + ".\nThe device is gone; Search MIDI lists the devices anew.";
-    EXPECT_EQ(messages, QStringList({told, told}));
-    Choose(window, "to VirMIDI 0-1");
-    window.SendSysExHex().click();
-    EXPECT_EQ(reader.Bytes(16), "B1 07 40 F0 7E 7F 06 01 F7 F0 41 10 F7 F0 01 F7");
-    window.PushButtonSearch().click();
-    EXPECT_TRUE(QTest::qWaitFor([&listed] { return !listed("aseqdump"); }));
-    EXPECT_EQ(messages.size(), 2);
+// A chosen device that left is told at each send, whether a send had opened it while it was
+// there or another client took its number since, which gets nothing though it carries the same
+// name. A rescan sees it come and go, and the next send elsewhere works.
+TEST_F(WindowSays, AChosenDeviceThatLeftIsTold) {
+    for (const bool replaced : {false, true}) {
+        RawReader elsewhere(1);
+        messages.clear();
+        MidiLibrary::ReInitialize();
+        Window1 window;
+        auto first = Aseqdump();
+        window.PushButtonSearch().click();  // it waits for what was sent to leave
+        ASSERT_TRUE(QTest::qWaitFor([&window] { return Row(window, "to aseqdump") >= 0; }));
+        Choose(window, "to aseqdump");
+        if (!replaced) {
+            SendHex(window, "\xF0\x01\xF7");  // opens it at the latency of a send
+        }
+        const std::string number = ClientsNamed("aseqdump");
+        first.reset();
+        ASSERT_TRUE(QTest::qWaitFor([] { return ClientsNamed("aseqdump").empty(); }));
+        const auto second = replaced ? Aseqdump() : nullptr;
+        ASSERT_EQ(ClientsNamed("aseqdump"), replaced ? number : "");
+        window.SendCC().click();
+        SendHex(window, "\xF0\x01\xF7");
+        EXPECT_EQ(messages, QStringList({Gone(window), Gone(window)}));
+        const QString heard = second ? QString::fromStdString(second->Output(0, 1000)) : "";
+        EXPECT_FALSE(heard.contains(QRegularExpression("Control change|System exclusive")));
+        Choose(window, "to VirMIDI 0-1");
+        SendHex(window, "\xF0\x01\xF7");
+        EXPECT_EQ(elsewhere.Bytes(3), "F0 01 F7");
+        window.PushButtonSearch().click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (Row(window, "aseqdump") >= 0) == replaced; }));
+        EXPECT_EQ(messages.size(), 2);
+    }
 }
 
 TEST_F(WindowSays, WhyWithoutTheSequencerDevice) {
@@ -245,115 +309,70 @@ TEST_F(WindowSays, WhyWithoutTheSequencerDevice) {
     EXPECT_EQ(messages, QStringList{"Error: -10000\n" + shown});
 }
 
-// count messages of 256 bytes each, told apart by their data.
-std::string Messages(int count) {
-    std::string block;
-    for (int m = 0; m < count; ++m) {
-        block += '\xF0' + std::string(254, static_cast<char>(m % 128)) + '\xF7';
-    }
-    return block;
-}
-
-// Sends the messages from the hex field and waits until the send has ended.
-void SendHexRow(Window1& window, const std::string& messages) {
-    window.SysExFieldHex().setText(QString::fromStdString(Hex(messages)));
-    window.SendSysExHex().click();
-    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.ProgressDialog() == nullptr; }, 60000));
-}
-
-// One message of size bytes, its data told apart by their place.
-std::string Message(std::size_t size) {
-    std::string message(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        message[i] = static_cast<char>((i / 1024 * 7 + i) % 128);
-    }
-    message.front() = '\xF0';
-    message.back() = '\xF7';
-    return message;
-}
-
-// The 32-voice bank of the classic FM synths, and two longer single messages, each by its own
-// command: whole at a port read at cable speed, from first byte to last within their wire time
-// and a second, and a Control Change after the last of them. Then two commands to a port slower
-// than the cable lose nothing: each ends once the port has taken what it sent.
-TEST(RealMidi, CommandLineDeliversLongMessagesWholeAndEndsOnceDelivered) {
-    RawReader slow(2, 3000);
-    std::string sent;
-    for (const std::size_t size : {4104, 12 * 1024, 48 * 1024}) {
-        const QString name = QString("/tmp/long%1.syx").arg(size);
-        std::ofstream(name.toStdString()) << Message(size);
-        QStringList arguments{"--to", "VirMIDI 0-2", "--syx", name};
-        sent += Message(size);
-        if (size == 48 * 1024) {
-            arguments << "--cc"
-                      << "7"
-                      << "1"
-                      << "100";
-            sent += "\xB0\x07\x64";
+// Long messages, each straight after the one before while the port still holds part of it,
+// and short ones after a long one reach a port read at cable speed whole, from first byte to last
+// within their wire time and a second; a Control Change arrives in its place. The command line
+// ends once the port has taken the last byte.
+TEST_F(WindowSays, LongSysExArrivesWholeAtThePaceOfTheCable) {
+    const std::string cc = "\xB0\x07\x7F";  // the window's
+    const std::vector<std::string> longOnes = {Messages(64), Messages(1, 4104),
+                                               Messages(1, 12 * 1024), cc, Messages(1, 48 * 1024)},
+                                   mixed = {Messages(1, 20 * 1024) + Messages(200, 20)};
+    for (const auto& parts : {longOnes, mixed}) {
+        for (const bool window : {false, true}) {
+            RawReader slow(2, 3000);
+            QElapsedTimer took;  // from the first byte on
+            QObject::connect(&slow, &QProcess::readyRead, [&took] {
+                if (!took.isValid()) {
+                    took.start();
+                }
+            });
+            std::string sent;
+            QStringList arguments{KELVANE_PROGRAM, "--to", "VirMIDI 0-2"};
+            for (const std::string& part : parts) {
+                const QString file = QString("/tmp/part%1.syx").arg(arguments.size());
+                std::ofstream(file.toStdString()) << part;
+                arguments +=
+                    part == cc ? QStringList{"--cc", "7", "1", "127"} : QStringList{"--syx", file};
+                sent += part;
+            }
+            std::optional<Window1> shown;
+            std::optional<Beside> kelvane;
+            if (window) {
+                Choose(shown.emplace(), "to VirMIDI 0-2");
+                for (const std::string& part : parts) {
+                    part == cc ? shown->SendCC().click() : SendHex(*shown, part);
+                }
+            } else {
+                kelvane.emplace(arguments);
+            }
+            const std::string got = slow.Output(qsizetype(sent.size()), 60000);
+            EXPECT_TRUE(got == sent) << got.size();
+            EXPECT_LT(double(took.elapsed()), 1.1 * double(sent.size()) / 3.125 + 1000) << window;
+            EXPECT_TRUE(window || kelvane->Ended() == 0);
         }
-        QElapsedTimer took;
-        QProcess kelvane;
-        kelvane.start(KELVANE_PROGRAM, arguments);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return slow.bytesAvailable() > 0; }, 10000));
-        took.start();
-        const std::string got = slow.Output(qsizetype(sent.size()), 30000);
-        const double ratio = static_cast<double>(took.elapsed()) * 3.125 / double(sent.size());
-        std::printf("%zu bytes: %lld ms, %.2f times the wire time\n", sent.size(), took.elapsed(),
-                    ratio);
-        EXPECT_TRUE(got == sent) << got.size();
-        EXPECT_LT(static_cast<double>(took.elapsed()), (1.1 * double(sent.size()) / 3.125) + 1000);
-        EXPECT_TRUE(kelvane.waitForFinished() && kelvane.exitCode() == 0);
-        slow.readAll();
-        sent.clear();
     }
-
-    RawReader slower(3, 1000);
-    std::ofstream("/tmp/k.syx") << Messages(16);
-    for (int i = 0; i < 2; ++i) {
-        QProcess kelvane;
-        kelvane.start(KELVANE_PROGRAM,
-                      {"--to", "VirMIDI 0-3", "--rate", "950", "--syx", "/tmp/k.syx"});
-        EXPECT_TRUE(
-            QTest::qWaitFor([&kelvane] { return kelvane.state() == QProcess::NotRunning; }, 20000));
-        EXPECT_EQ(kelvane.exitCode(), 0);
-    }
-    EXPECT_TRUE(slower.Output(2 * 4096, 5000) == Messages(16) + Messages(16));
+    EXPECT_TRUE(messages.isEmpty());
 }
 
-// 64 KiB paced to aseqdump, which keeps ALSA's default input pool, also stand for 64 KiB whole.
-// Single messages longer than the port holds arrive whole straight after a paced send, and a
-// Control Change sent while one still leaves arrives after it.
-TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
-    RawReader slow(0, 3000);
+// 64 KiB paced to aseqdump, which keeps ALSA's default input pool, also stand for 64 KiB whole; a
+// send cancelled about half way delivers whole messages only, and the next message arrives.
+TEST_F(WindowSays, SmallPoolsAndCancelledSendsGetWholeMessages) {
+    RawReader cancelled(1, 3000);
     Beside pool({"aseqdump", "-p", "14:0"});
     ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Connected From: 14:0"));
     Window1 window;
     window.PushButtonSearch().click();
-    Choose(window, "to VirMIDI 0-0");
-    const auto sent = Messages(256);
-    QElapsedTimer took;
-    took.start();
-    SendHexRow(window, Messages(64));
-    SendHexRow(window, Message(4104));  // at once: the port still holds part of the first
-    SendHexRow(window, Message(12 * 1024));
-    window.SendCC().click();
-    SendHexRow(window, Message(48 * 1024));
-    const std::string expected =
-        Messages(64) + Message(4104) + Message(12 * 1024) + "\xB0\x07\x7F" + Message(48 * 1024);
-    EXPECT_TRUE(slow.Output(qsizetype(expected.size())) == expected) << slow.Output().size();
-    EXPECT_LT(static_cast<double>(took.elapsed()),
-              1.1 * static_cast<double>(expected.size()) * 1000 / 3125 + 1000);
     Choose(window, "to Midi Through");
-    SendHexRow(window, sent);
+    const std::string sent = Messages(256);
+    SendHex(window, sent);
     EXPECT_TRUE(QTest::qWaitFor([&] { return HexWords(pool.Output()) == Hex(sent); }, 10000))
         << HexWords(pool.Output()).size() / 3 << " bytes";
 
-    // Cancelled about half way: whole messages only, and the next message arrives.
-    RawReader cancelled(1, 3000);
     Choose(window, "to VirMIDI 0-1");
     QTimer::singleShot(2000, &window,
                        [&window] { window.ProgressDialog()->CancelButton().click(); });
-    SendHexRow(window, Messages(64));
+    SendHex(window, Messages(64));
     window.SendCC().click();
     QTest::qWait(2500);
     const std::string cut = cancelled.Output();
@@ -364,185 +383,34 @@ TEST_F(WindowSays, NothingWhileLongSysExReachesSlowPortsAndSmallPoolsWhole) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
-// Faults: a device that leaves, is replaced, or a command that is interrupted.
-
-// What a device is told by the sequencer, as aseqdump prints it: nothing but its header.
-bool HeardNothing(Beside& dump) {
-    const std::string heard = dump.Output(0, 1000);
-    return heard.find("Control change") == std::string::npos &&
-           heard.find("System exclusive") == std::string::npos;
-}
-
-// The sequencer's client numbers of the clients so named, from the kernel's own list.
-std::string ClientsNamed(const char* name) {
-    QFile clients("/proc/asound/seq/clients");
-    clients.open(QIODevice::ReadOnly);
-    std::string numbers;
-    for (const QByteArray& line : clients.readAll().split('\n')) {
-        if (line.startsWith("Client ") && line.contains(QByteArray("\"") + name + '"')) {
-            numbers += line.mid(7, 4).trimmed().toStdString() + ' ';
-        }
-    }
-    return numbers;
-}
-
-// The sizes the feed counts on are those a sequencer client gets.
-TEST(RealMidi, TheFeedsSizesAreTheSequencersDefaults) {
-    midi::AlsaPorts ports;
-    ports.Listen();
-    EXPECT_EQ(ports.ClientDefaults().outputBufferBytes, midi::kOutputBufferBytes);
-    EXPECT_EQ(ports.ClientDefaults().outputPoolCells, midi::kOutputPoolCells);
-}
-
-// A client that takes a chosen device's number after it left gets nothing: the sends say the
-// device is gone, even though the newcomer carries the same name.
-TEST_F(WindowSays, ADeviceReplacedAtItsAddressGetsNothing) {
-    auto first = std::make_unique<Beside>(QStringList{"aseqdump"});
-    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
-    MidiLibrary::ReInitialize();
-    Window1 window;
-    Choose(window, "to aseqdump");
-    const std::string number = ClientsNamed("aseqdump");
-    first.reset();
-    ASSERT_TRUE(QTest::qWaitFor([] { return ClientsNamed("aseqdump").empty(); }));
-    Beside second({"aseqdump"});
-    ASSERT_TRUE(QTest::qWaitFor([&number] { return ClientsNamed("aseqdump") == number; }));
-    window.SendCC().click();
-    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
-    window.SendSysExHex().click();
-    const QString told = "Could not send to " + window.PopupMenu1().currentText() +
-                         ".\nThe device is gone; Search MIDI lists the devices anew.";
-    EXPECT_EQ(messages, QStringList({told, told}));
-    EXPECT_TRUE(HeardNothing(second));
-}
-
 // A command whose device leaves while its message is still queued fails, counting what the port
 // had taken; in the window, a send cut half way says so, and so does the next one.
 TEST_F(WindowSays, ADeviceThatLeavesOnTheWayIsTold) {
-    std::ofstream("/tmp/gone.syx") << Message(16 * 1024);
-    auto dump = std::make_unique<Beside>(QStringList{"aseqdump"});
-    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
-    QProcess kelvane;
-    kelvane.start(KELVANE_PROGRAM, {"--to", "aseqdump", "--syx", "/tmp/gone.syx"});
+    std::ofstream("/tmp/gone.syx") << Messages(1, 16 * 1024);
+    auto dump = Aseqdump();
+    Beside kelvane({KELVANE_PROGRAM, "--to", "aseqdump", "--syx", "/tmp/gone.syx"});
     QTest::qWait(2000);
     dump.reset();
-    EXPECT_TRUE(kelvane.waitForFinished());
+    EXPECT_EQ(kelvane.Ended(), 1);
     const QString said = kelvane.readAllStandardError();
-    EXPECT_EQ(kelvane.exitCode(), 1) << said.toStdString();
-    std::printf("gone 2 s into 16 KiB: %s\n", qPrintable(said.section(u'\n', 2, 2)));
     EXPECT_TRUE(said.contains("The device is gone") &&
                 said.contains(QRegularExpression("\n[0-9]+ of 16384 bytes \\(0 of 1 messages\\)")))
         << said.toStdString();
 
-    dump = std::make_unique<Beside>(QStringList{"aseqdump"});
-    ASSERT_TRUE(Shows("/proc/asound/seq/clients", "Port   0 : \"aseqdump\""));
+    dump = Aseqdump();
     MidiLibrary::ReInitialize();
     Window1 window;
     Choose(window, "to aseqdump");
     QTimer::singleShot(3000, &window, [&dump] { dump.reset(); });
-    SendHexRow(window, Message(48 * 1024));
-    window.SysExFieldHex().setText(QStringLiteral("F0 01 F7"));
-    window.SendSysExHex().click();
-    const QString gone = "Could not send to " + window.PopupMenu1().currentText() +
-                         ".\nThe device is gone; Search MIDI lists the devices anew.";
+    SendHex(window, Messages(1, 48 * 1024));
+    SendHex(window, "\xF0\x01\xF7");
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[0].startsWith(gone + "\n") &&
+    EXPECT_TRUE(messages[0].startsWith(Gone(window) + "\n") &&
                 messages[0].endsWith(" of 49152 bytes (0 of 1 messages) had been sent."))
         << messages[0].toStdString();
     const qsizetype taken = messages[0].section(u'\n', 2).section(u' ', 0, 0).toLongLong();
-    std::printf("gone 3 s into 48 KiB: %lld bytes taken\n", static_cast<long long>(taken));
     EXPECT_TRUE(taken > 7000 && taken < 11000) << taken;  // 3 s at about 2 900 bytes/s
-    EXPECT_EQ(messages[1], gone);
-}
-
-// Short messages after a long one keep the pace of the cable, from the command line and the
-// window alike.
-TEST_F(WindowSays, ShortMessagesAfterALongOneKeepThePace) {
-    std::string sent = Message(20 * 1024);
-    for (int m = 0; m < 200; ++m) {
-        sent += '\xF0' + std::string(18, static_cast<char>(m % 128)) + '\xF7';
-    }
-    std::ofstream("/tmp/mixed.syx") << sent;
-    const double most = 1.1 * static_cast<double>(sent.size()) * 1000 / 3125 + 2000;
-    for (const bool window : {false, true}) {
-        RawReader slow(2, 3000);
-        QElapsedTimer took;
-        took.start();
-        std::unique_ptr<Window1> shown;
-        QProcess kelvane;
-        if (window) {
-            shown = std::make_unique<Window1>();
-            Choose(*shown, "to VirMIDI 0-2");
-            took.restart();
-            SendHexRow(*shown, sent);
-        } else {
-            kelvane.start(KELVANE_PROGRAM, {"--to", "VirMIDI 0-2", "--syx", "/tmp/mixed.syx"});
-        }
-        const std::string got = slow.Output(qsizetype(sent.size()), 30000);
-        std::printf("%s: %lld ms for %zu bytes, %.2f times the wire time\n",
-                    window ? "window" : "command line", took.elapsed(), sent.size(),
-                    static_cast<double>(took.elapsed()) * 3.125 / double(sent.size()));
-        EXPECT_TRUE(got == sent) << got.size();
-        EXPECT_LT(static_cast<double>(took.elapsed()), most);
-        EXPECT_TRUE(window || (kelvane.waitForFinished() && kelvane.exitCode() == 0));
-    }
-}
-
-// A stop signal ends a command after the message going out, which arrives whole, and says how
-// much had been sent; a second ends it at once.
-TEST(RealMidi, AnInterruptedCommandDeliversWholeMessagesOnly) {
-    std::ofstream("/tmp/two.syx") << Message(12 * 1024) + Message(12 * 1024);
-    std::ofstream("/tmp/dump.syx") << Messages(64);
-    const struct {
-        const char* file;
-        std::vector<int> stops;  // sent 2 s in, then 500 ms apart
-        int status;
-        const char* said;
-    } cases[] = {
-        {"/tmp/two.syx",
-         {SIGINT},
-         130,
-         "kelvane: Interrupted: 12288 of 24576 bytes (1 of 2 messages) had been sent.\n"},
-        {"/tmp/dump.syx", {SIGTERM}, 143, " of 64 messages) had been sent.\n"},
-        {"/tmp/two.syx", {SIGINT, SIGINT}, 130, "the device may hold part of a message."},
-    };
-    for (const auto& [file, stops, status, said] : cases) {
-        RawReader slow(1, 3000);
-        QProcess kelvane;
-        kelvane.start(KELVANE_PROGRAM, {"--to", "VirMIDI 0-1", "--syx", file});
-        QTest::qWait(2000);
-        QElapsedTimer ended;
-        for (const int stop : stops) {
-            if (&stop != &stops.front()) {
-                QTest::qWait(500);
-            }
-            ended.start();
-            ::kill(static_cast<pid_t>(kelvane.processId()), stop);
-        }
-        // Told once stopped; ending the process itself, under the sanitizers, takes longer.
-        QByteArray err;
-        (void)QTest::qWaitFor(
-            [&] { return (err += kelvane.readAllStandardError()).contains("Interrupted"); }, 20000);
-        const qint64 endedMs = ended.elapsed();
-        EXPECT_TRUE(kelvane.waitForFinished(20000));
-        std::printf("%zu signals: ended %lld ms after the last\n", stops.size(), endedMs);
-        err += kelvane.readAllStandardError();
-        EXPECT_EQ(kelvane.exitCode(), status) << err.toStdString();
-        EXPECT_TRUE(err.startsWith("kelvane: Stopping after the message going out; Ctrl+C again "
-                                   "stops at once.\n") &&
-                    err.contains(said))
-            << err.toStdString();
-        QTest::qWait(1000);
-        const std::string got = slow.Output();
-        if (stops.size() == 1 && std::string_view(file) == "/tmp/two.syx") {
-            EXPECT_TRUE(got == Message(12 * 1024)) << got.size();
-        } else if (stops.size() == 1) {
-            EXPECT_TRUE(got.size() % 256 == 0 && got == Messages(64).substr(0, got.size()))
-                << got.size();
-        } else {
-            EXPECT_LT(endedMs, 100 * kSlower);
-        }
-    }
+    EXPECT_EQ(messages[1], Gone(window));
 }
 
 }  // namespace
