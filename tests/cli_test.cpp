@@ -140,6 +140,8 @@ TEST(CommandLine, SendsEveryMessageInOrderOrNothingAndNamesWhatIsWrong) {
                    "--syx " + dir.path() + ": the file cannot be read: Is a directory",
                    "--syx " + dir.path() + "/caf\uFFFD.syx: the file is empty"})},
         {"an unknown option", "--bogus", 0, Refused("Unknown option 'bogus'.")},
+        {"a value after a letter", "-h=3", 0, Refused("Unexpected value after '-h'.")},
+        {"unknown letters", "-x=3", 0, Refused("Unknown options: x, =, 3.")},
         {"a stray argument", "7", 0, Refused("unexpected argument '7'")},
         {"no message", "--to 1", 0, Refused("no message to send")},
         {"an option without its value", "--to --cc 7 1 100", 0,
@@ -237,6 +239,13 @@ TEST(CommandLine, StopsOnASignalAfterTheMessageGoingOutOrAtOnceOnASecond) {
          "143: 4352 bytes, whole, then 1368 ms",
          stopping +
              "kelvane: Interrupted: 4352 of 16384 bytes (17 of 64 messages) had been sent.\n"},
+        {"nothing of the next argument after a signal",
+         "--syx " + twelve + " --syx " + five,
+         {{1, SIGINT}},
+         0,
+         "130: 12288 bytes, whole, then 4238 ms",
+         stopping +
+             "kelvane: Interrupted: 12288 of 29576 bytes (1 of 3 messages) had been sent.\n"},
         {"SIGHUP before anything has gone",
          "--cc 7 1 1 --cc 7 1 2",
          {{1, SIGHUP}},
