@@ -49,8 +49,9 @@ QString AddReceive(const Arguments& found, Plan& plan) {
     if (file->values.constFirst().isEmpty()) {
         return QStringLiteral("--receive needs a file name, or - for standard output");
     }
-    ReceivePlan& receive = plan.receive.emplace(
-        ReceivePlan{file->bytes.constFirst(), ValueOf(found, "from"), 2000, {}});
+    ReceivePlan& receive = plan.receive.emplace();
+    receive.file = file->bytes.constFirst();
+    receive.from = ValueOf(found, "from");
     if (const std::optional<QString> wait = ValueOf(found, "wait")) {
         const std::optional<std::int64_t> ms = Milliseconds(*wait);
         if (!ms || *ms < 100) {

@@ -138,10 +138,9 @@ OutputChoice ChooseInput(std::span<const midi::MidiDeviceInfo> devices,
     if (inputs.empty()) {
         return Refused(kMidiFailed, QStringLiteral("there is no MIDI input to receive from"));
     }
-    const QString output = outputId >= 0 && own <= devices.size()
-                               ? midi::DeviceRowText(outputId, devices[own - 1])
-                               : QStringLiteral("The output");
-    return Refused(kRefused, output + QStringLiteral(" has no input; --from names one of these:") +
+    // Without --from, an output was chosen to listen beside.
+    return Refused(kRefused, midi::DeviceRowText(outputId, devices[own - 1]) +
+                                 QStringLiteral(" has no input; --from names one of these:") +
                                  Rows(devices, inputs));
 }
 

@@ -7,7 +7,11 @@
 
 namespace kelvane {
 
-SendResult SendResult::Refused(QString why) { return {std::move(why), midi::kNoError, -1, {}}; }
+SendResult SendResult::Refused(QString why) {
+    SendResult result;
+    result.refusal = std::move(why);
+    return result;
+}
 
 SendResult SendResult::Written(int error, std::int64_t deviceId,
                                const midi::SendProgress& progress) {
