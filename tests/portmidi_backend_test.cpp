@@ -85,7 +85,6 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
     PortMidiBackend backend;
     EXPECT_EQ(backend.Initialize(), pmHostError);
     EXPECT_EQ(backend.Terminate(), pmBadPtr);
-    EXPECT_EQ(backend.CountDevices(), 2);
     const auto keys = backend.DeviceInfo(0), unnamed = backend.DeviceInfo(1);
     ASSERT_TRUE(keys && unnamed);
     EXPECT_TRUE(keys->Name == "Keys" && keys->InterfaceName == "ALSA" && keys->HasInput &&
@@ -94,10 +93,8 @@ TEST(PortMidiBackend, PassesEveryCallAndResultThrough) {
     EXPECT_FALSE(backend.DeviceInfo(2));
 
     StreamHandle stream = nullptr;
-    EXPECT_EQ(backend.OpenOutput(&stream, 0, 10, 1), pmInvalidDeviceId);
-    EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(backend.OpenOutput(&stream, 1, 10000, 100), pmNoError);
-    EXPECT_EQ(stream, &handle);
+    EXPECT_TRUE(backend.OpenOutput(&stream, 0, 10, 1) == pmInvalidDeviceId && stream == nullptr);
+    EXPECT_TRUE(backend.OpenOutput(&stream, 1, 10000, 100) == pmNoError && stream == &handle);
     EXPECT_EQ(backend.WriteShort(stream, 5, 0x7F07B0), pmBadData);
     const std::uint8_t sysex[] = {0xF0, 0x42, 0xF7};
     EXPECT_EQ(backend.WriteSysEx(stream, 6, sysex), pmBufferOverflow);

@@ -3,10 +3,8 @@
 #include <QByteArray>
 #include <algorithm>
 #include <limits>
-#include <memory>
 
 #include "midi/midi_error.h"
-#include "midi/port_context.h"
 
 namespace kelvane::testing {
 
@@ -64,18 +62,13 @@ int RecordingBackend::Record(const char* call, midi::StreamHandle stream, const 
     const auto found = open_.find(stream);
     const bool write = call[0] == 'W';
     std::string line = call + (" " + std::to_string(found == open_.end() ? -1 : found->second));
-    if (write) {
-        line += " " + when + HexBytes(bytes);
-    }
+    line += write ? " " + when + HexBytes(bytes) : "";
     calls.push_back(line);
     if (found == open_.end()) {
         misuse.push_back(line + " on a dead handle");
         return midi::kBadPtr;
     }
-    if (!write || goodWrites-- > 0) {
-        return midi::kNoError;
-    }
-    return failingWrites-- > 0 ? midi::kHostError : midi::kNoError;
+    return write && goodWrites-- <= 0 && failingWrites-- > 0 ? midi::kHostError : midi::kNoError;
 }
 
 int RecordingBackend::Close(midi::StreamHandle stream) {
@@ -104,17 +97,16 @@ int RecordingBackend::WriteSysEx(midi::StreamHandle stream, std::int32_t when,
 
 int RecordingBackend::WriteSysExParts(midi::StreamHandle stream,
                                       std::span<const midi::SysExPart> parts) {
-    int result = midi::kNoError;
     for (const midi::SysExPart& part : parts) {
         if (&part != &parts.back() && part.bytes.size() % 4 != 0) {
             misuse.emplace_back("WriteSysExParts with a part cut inside a word");
         }
-        result = Record("WritePart", stream, std::to_string(part.when), part.bytes);
-        if (result != midi::kNoError) {
-            break;
+        if (const int result = Record("WritePart", stream, std::to_string(part.when), part.bytes);
+            result != midi::kNoError) {
+            return result;
         }
     }
-    return result;
+    return midi::kNoError;
 }
 
 void RecordingBackend::SleepMs(std::int64_t ms) {
@@ -142,30 +134,18 @@ int RecordingBackend::Read(midi::StreamHandle stream, std::span<std::uint8_t> by
             ++arrived_;
             return midi::kBufferOverflow;
         }
-        const std::uint8_t byte = next[readOf_++];
+        bytes[count++] = next[readOf_++];
         if (readOf_ == next.size()) {
             ++arrived_;
             readOf_ = 0;
         }
-        bytes[count++] = byte;
     }
     return static_cast<int>(count);
 }
 
 std::int64_t RecordingBackend::MsUntilInput() const {
-    if (arrived_ >= arrivals.size()) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return std::max<std::int64_t>(arrivals[arrived_].atMs - nowMs, 0);
+    return arrived_ < arrivals.size() ? std::max<std::int64_t>(arrivals[arrived_].atMs - nowMs, 0)
+                                      : std::numeric_limits<std::int32_t>::max();
 }
-
-ScopedRecordingBackend::ScopedRecordingBackend(std::vector<midi::MidiDeviceInfo> devices) {
-    auto backend = std::make_unique<RecordingBackend>();
-    backend->devices = std::move(devices);
-    backend_ = backend.get();
-    midi::PortContext::UseBackend(std::move(backend));
-}
-
-ScopedRecordingBackend::~ScopedRecordingBackend() { midi::PortContext::UseBackend(nullptr); }
 
 }  // namespace kelvane::testing

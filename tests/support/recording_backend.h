@@ -3,22 +3,21 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "midi/backend.h"
+#include "midi/port_context.h"
 
 namespace kelvane::testing {
 
 // A stand-in for PortMidi that behaves like it where the port layer depends on it (devices are
 // only seen after Initialize, an open device cannot be opened again, closed handles are dead)
-// and records every call as a line:
-//   "Initialize", "Terminate", "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
-//   "WriteSysEx 1 0 F0 7E F7", "WritePart 1 353 00 01 02 03", "Sleep 26"
-// where the number after a stream call is the device the stream is open on, and then comes the
-// time stamp: its time stamps are delays in milliseconds, -1 for at once (WritePart is one part
-// of WriteSysExParts).
+// and records every call: "OpenOutput 1 10000 1", "Close 1", "WriteShort 1 0 B0 07 7F",
+// "WritePart 1 353 00 01 02 03" (one part of WriteSysExParts), "Sleep 26": after a stream call
+// the device it is open on, then the time stamp, a delay in ms or -1 for at once.
 class RecordingBackend final : public midi::Backend {
 public:
     // What the MIDI service has now; the backend sees it from the next Initialize on.
@@ -60,9 +59,8 @@ public:
     std::int64_t NowMs() override { return nowMs; }
     void SleepMs(std::int64_t ms) override;
 
-    // Input: what arrives at whichever input is open, each at its time on the stand-in's clock;
-    // an arrival without bytes stands for input that the MIDI service dropped. Calls recorded:
-    // "OpenInput 3 2000"; reads are not.
+    // What arrives at whichever input is open, on the stand-in's clock; no bytes: input that the
+    // MIDI service dropped. Reads are not recorded.
     struct Arrival {
         std::int64_t atMs;
         std::vector<std::uint8_t> bytes;
@@ -72,8 +70,7 @@ public:
     int Read(midi::StreamHandle stream, std::span<std::uint8_t> bytes) override;
     // Not a real descriptor: a wait on it lasts until the next arrival (MsUntilInput).
     int InputDescriptor(midi::StreamHandle) override { return 1000; }
-    // Until the next arrival is due, 0 when one is; a long time when none is left.
-    std::int64_t MsUntilInput() const;
+    std::int64_t MsUntilInput() const;  // 0 when an arrival is due
 
 private:
     // A handle on device id, unless it is not usable, busy or failing.
@@ -88,12 +85,15 @@ private:
     std::size_t readOf_ = 0;   // bytes read of the next one
 };
 
-// Installs a fresh stand-in, with devices for the first initialisation to see, in the port
-// layer for the life of the object.
+// A fresh stand-in in the port layer for the life of the object.
 class ScopedRecordingBackend {
 public:
-    explicit ScopedRecordingBackend(std::vector<midi::MidiDeviceInfo> devices = {});
-    ~ScopedRecordingBackend();
+    explicit ScopedRecordingBackend(std::vector<midi::MidiDeviceInfo> devices = {})
+        : backend_(new RecordingBackend) {
+        backend_->devices = std::move(devices);
+        midi::PortContext::UseBackend(std::unique_ptr<RecordingBackend>(backend_));
+    }
+    ~ScopedRecordingBackend() { midi::PortContext::UseBackend(nullptr); }
     Q_DISABLE_COPY_MOVE(ScopedRecordingBackend)
 
     RecordingBackend* operator->() const { return backend_; }
@@ -106,8 +106,6 @@ private:
 std::string HexBytes(std::span<const std::uint8_t> bytes);
 
 inline midi::MidiDeviceInfo Output(const std::string& name) { return {name, "ALSA", false, true}; }
-inline midi::MidiDeviceInfo Input(const std::string& name) {
-    return {.Name = name, .InterfaceName = "ALSA", .HasInput = true};
-}
+inline midi::MidiDeviceInfo Input(const std::string& name) { return {name, "ALSA", true, false}; }
 
 }  // namespace kelvane::testing
