@@ -10,8 +10,8 @@
 
 namespace kelvane {
 
-SyxSave::SyxSave(QByteArray path) : path_(std::move(path)), temporary_(path_ + ".XXXXXX") {
-    fd_ = mkstemp(temporary_.data());
+SyxSave::SyxSave(QByteArray path)
+    : path_(std::move(path)), temporary_(path_ + ".XXXXXX"), fd_(mkstemp(temporary_.data())) {
     if (fd_ < 0) {
         Fail();
         return;

@@ -29,7 +29,7 @@ private:
 
     QByteArray path_;
     QByteArray temporary_;
-    int fd_ = -1;
+    int fd_;  // of the temporary file; -1 once it is closed, or when it could not be made
     QString problem_;
 };
 
