@@ -94,7 +94,7 @@ bool AlsaPorts::Find() {
     snd_seq_port_info_t* port = nullptr;
     snd_seq_client_info_alloca(&client);
     snd_seq_port_info_alloca(&port);
-    std::vector<Port> found;
+    std::vector<SeqPort> found;
     snd_seq_client_info_set_client(client, -1);
     while (snd_seq_query_next_client(Sequencer(sequencer_), client) == 0) {
         snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
@@ -115,13 +115,12 @@ bool AlsaPorts::Find() {
             }
         }
     }
-    // A device that came or went in between would shift every ID after it.
-    unmatched_ = std::ssize(found) != Pm_CountDevices();
-    for (int id = 0; !unmatched_ && id < std::ssize(found); ++id) {
+    std::vector<const char*> names;
+    for (int id = 0; id < Pm_CountDevices(); ++id) {
         const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
-        unmatched_ = info == nullptr || info->name == nullptr ||
-                     found[std::size_t(id)].portName != info->name;
+        names.push_back(info != nullptr ? info->name : nullptr);
     }
+    unmatched_ = !MatchPortMidi(found, names);
     if (!unmatched_) {
         ports_ = std::move(found);
     }
@@ -137,7 +136,7 @@ void AlsaPorts::HearAnnouncements() {
         const int got = snd_seq_event_input(Sequencer(sequencer_), &event);
         if (got == -ENOSPC) {
             // Announcements were lost: any device may have left.
-            for (Port& one : ports_) {
+            for (SeqPort& one : ports_) {
                 one.gone = true;
             }
             continue;
@@ -146,16 +145,17 @@ void AlsaPorts::HearAnnouncements() {
             return;  // nothing more to hear
         }
         const snd_seq_addr_t& left = event->data.addr;
-        for (Port& one : ports_) {
-            one.gone = one.gone ||
-                       (event->type == SND_SEQ_EVENT_CLIENT_EXIT && one.client == left.client) ||
-                       (event->type == SND_SEQ_EVENT_PORT_EXIT && one.client == left.client &&
-                        one.port == left.port);
+        const std::optional<SeqExit> exit =
+            event->type == SND_SEQ_EVENT_CLIENT_EXIT ? SeqExit{left.client, std::nullopt}
+            : event->type == SND_SEQ_EVENT_PORT_EXIT ? SeqExit{left.client, left.port}
+                                                     : std::optional<SeqExit>();
+        for (SeqPort& one : ports_) {
+            one.gone = one.gone || (exit && LeavesWith(one, *exit));
         }
     }
 }
 
-bool AlsaPorts::SameAsListed(const Port& listed) const {
+bool AlsaPorts::SameAsListed(const SeqPort& listed) const {
     snd_seq_client_info_t* client = nullptr;
     snd_seq_port_info_t* port = nullptr;
     snd_seq_client_info_alloca(&client);
@@ -172,7 +172,7 @@ bool AlsaPorts::Gone(int id) {
         return false;
     }
     HearAnnouncements();
-    Port& port = ports_[std::size_t(id)];
+    SeqPort& port = ports_[std::size_t(id)];
     // Once gone, gone until the next scan, even if it comes back.
     port.gone = port.gone || !SameAsListed(port);
     return port.gone;
@@ -182,7 +182,7 @@ std::optional<std::pair<int, int>> AlsaPorts::SequencerAddress(int id) const {
     if (id < 0 || id >= std::ssize(ports_)) {
         return std::nullopt;
     }
-    const Port& port = ports_[std::size_t(id)];
+    const SeqPort& port = ports_[std::size_t(id)];
     return std::pair(port.client, port.port);
 }
 

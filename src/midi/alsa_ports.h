@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "midi/seq_ports.h"
+
 namespace kelvane::midi {
 
 // Where PortMidi's devices sit on the ALSA sequencer, which PortMidi does not tell, and whether
@@ -49,17 +51,10 @@ public:
     Defaults ClientDefaults() const;
 
 private:
-    struct Port {
-        int client;
-        int port;
-        std::string clientName;
-        std::string portName;
-        bool gone = false;
-    };
     void HearAnnouncements();
-    bool SameAsListed(const Port& port) const;
+    bool SameAsListed(const SeqPort& port) const;
 
-    std::vector<Port> ports_;  // by device ID; empty when PortMidi's order could not be matched
+    std::vector<SeqPort> ports_;  // by device ID; empty when PortMidi's order could not be matched
     bool unmatched_ = false;
     void* sequencer_ = nullptr;
     bool hearing_ = false;  // the system's announcements
