@@ -197,6 +197,8 @@ private slots:
                           "WriteSysEx 0 0 F0 7F F7", "WriteShort 0 0 BF 00 05",
                           "WriteShort 0 0 B0 7F 05"}));
         QCOMPARE(h.w().StaticText3().text(), QStringLiteral("5"));
+        h.backend->nowMs += 1000;  // the port has taken it all: every send has ended
+        QTRY_VERIFY(h.w().findChildren<midi::PacedSender*>().isEmpty());
     }
 
     void sendsThatDoNotGoOutSayWhy() {
