@@ -165,7 +165,7 @@ TEST(RealMidi, AnInterruptedCommandDeliversWholeMessagesOnly) {
     const std::string two = Messages(2, 12 * 1024);
     const struct {
         std::string syx;
-        std::vector<int> stops;  // sent 2 s in, then 500 ms apart
+        std::vector<int> stops;  // sent 2 s after the first byte, then 500 ms apart
         int status;
         const char* said;
     } cases[] = {
@@ -177,6 +177,7 @@ TEST(RealMidi, AnInterruptedCommandDeliversWholeMessagesOnly) {
         RawReader slow(1, 3000);
         std::ofstream("/tmp/stopped.syx") << syx;
         Beside kelvane({KELVANE_PROGRAM, "--to", "VirMIDI 0-1", "--syx", "/tmp/stopped.syx"});
+        ASSERT_FALSE(slow.Output(1, 20000).empty());  // sending: it hears its signals
         QElapsedTimer ended;
         for (const int stop : stops) {
             QTest::qWait(&stop == &stops.front() ? 2000 : 500);
