@@ -1,5 +1,4 @@
-// What the system tests share: commands run beside them or to their end, and SysEx told apart by
-// its data.
+// Shared by the system tests: commands run beside them or to their end, and SysEx told apart.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,17 +8,14 @@
 #include <QProcess>
 #include <QTest>
 #include <chrono>
+#include <fstream>
 #include <string>
 
 namespace kelvane::system {
 
 using Clock = std::chrono::steady_clock;
 
-#ifdef KELVANE_SANITIZED
-constexpr bool kSanitized = true;  // every step slower; a process starts and ends a second later
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = KELVANE_SANITIZED;  // a second more to start and end a process
 
 inline std::string Read(const QString& path) {
     QFile file(path);
@@ -31,6 +27,11 @@ inline bool Shows(const QString& path, const std::string& text) {
     return QTest::qWaitFor([&] { return Read(path).find(text) != std::string::npos; });
 }
 
+inline QString Syx(const std::string& bytes, const QString& path = "/tmp/k.syx") {
+    std::ofstream(path.toStdString()) << bytes;
+    return path;
+}
+
 // The bytes as aseqdump prints them: "F0 7E F7".
 inline std::string Hex(const std::string& bytes) {
     return QByteArray::fromStdString(bytes).toHex(' ').toUpper().toStdString();
@@ -40,11 +41,9 @@ inline std::string Hex(const std::string& bytes) {
 inline std::string Messages(int count, std::size_t size = 256) {
     std::string block;
     for (std::size_t m = 0; m < std::size_t(count); ++m) {
-        block += '\xF0';
-        for (std::size_t i = 1; i + 1 < size; ++i) {
-            block += char((m + i / 1024 * 7 + i) % 128);
+        for (std::size_t i = 0; i < size; ++i) {
+            block += i == 0 ? '\xF0' : i + 1 == size ? '\xF7' : char((m + i / 1024 * 7 + i) % 128);
         }
-        block += '\xF7';
     }
     return block;
 }
@@ -59,7 +58,6 @@ struct Beside : QProcess {
         kill();
         waitForFinished();
     }
-    // What it printed, once atLeast bytes have come or ms have passed.
     std::string Output(qsizetype atLeast = 0, int ms = 10000) {
         (void)QTest::qWaitFor([&] { return bytesAvailable() >= atLeast; }, ms);
         return peek(bytesAvailable()).toStdString();
@@ -70,7 +68,7 @@ struct Beside : QProcess {
     }
 };
 
-// kelvane run to its end: its status, standard output and error, and when it ended.
+// kelvane run to its end.
 struct Ran {
     explicit Ran(const QStringList& arguments, const QString& input = QProcess::nullDevice()) {
         QProcess kelvane;
