@@ -285,8 +285,6 @@ void Window1::SendSysExHex_Action(QPushButton&) { SendSysExDataHex(); }
 
 void Window1::SendSysExDataHex() { SendSysExRow(SysExFieldHex().text(), HexSysExBytes); }
 
-// .syx files
-
 void Window1::DropObject(const QByteArray& path) {
     const DroppedRow row = DroppedSyxRow(path);
     if (!row.problem.isEmpty()) {
