@@ -103,6 +103,10 @@ TEST(Receive, KeepsWhatArrivesUntilTheWaitOrCountAndSaysWhatCame) {
           "1\nInitialize; OpenInput 3 2000; Sleep 5; Sleep 1; Sleep 2000; Close 3; \n2006 "
           "ms\nkelvane: No whole message arrived from #3: (Synth) within 2 s. 4 messages were cut "
           "short and left out.\n");
+    check("--receive $D/got.syx", {{5, {0xF0, 0x01, 0xB0, 0x07, 0x7F, 0xF7}}},
+          "1\nInitialize; OpenInput 3 2000; Sleep 5; Sleep 2000; Close 3; \n2005 ms\nkelvane: No "
+          "whole message arrived from #3: (Synth) within 2 s. 1 message was cut short and left "
+          "out.\n");
     check("--receive $D/got.syx", {{5, bank}, {6, {}}, {7, bank}},
           "1\nInitialize; OpenInput 3 2000; Sleep 5; Sleep 1; Close 3; \n6 ms\nkelvane: Input "
           "from #3: (Synth) was lost after 1 whole message (5 bytes): the MIDI service dropped "
