@@ -414,6 +414,13 @@ TEST_F(PortLayer, AFailedSendCountsWhatThePortHadTaken) {
     }
 }
 
+// A stream is open on one device at a time: opening an input lets the output go.
+TEST_F(PortLayer, OpeningAnInputClosesTheOutput) {
+    EXPECT_EQ(stream.OpenInput(0, 100), kNoError);
+    EXPECT_EQ(WriteCc(stream, 0xB0, 7, 1), kBadPtr);
+    EXPECT_THAT(backend->calls, ElementsAre("Close 1", "OpenInput 0 100"));
+}
+
 // A device that has left is told for every kind of write, without reopening; PortMidi would
 // report success.
 TEST_F(PortLayer, WritesToAGoneDeviceFail) {
