@@ -156,6 +156,7 @@ private slots:
         QWidget elsewhere;  // active instead of the window: its SysEx fields then change nothing
         // Keys typed over a field; the hex field then, and whether each send button is default.
         const std::tuple<QLineEdit*, const char*, const char*, bool, bool, bool> steps[] = {
+            {&h.w().CCnumber(), "\r", "", false, false, true},  // no default button yet
             {&dec, "240 126 127 6 1 247\r", "F0 7E 7F 6 1 F7", true, false, true},
             {&dec, "\b", "F0 7E 7F 6 1 F7", false, false, true},  // emptied: the mirror stays
             {&dec, "240 247", "F0 F7", true, false, true},
