@@ -27,7 +27,7 @@ bool IsOption(const QString& argument) {
 }
 
 // An argument that cannot be an option's value. Help and version only as their usual words, and
-// "-?" with them, which many programs take for help.
+// "-?", which is no option here but would surely be a mistyped one.
 bool IsOwnOption(const QString& argument) {
     const Option* option = OptionIn(argument);
     return (option != nullptr && option->letter == 0) ||
@@ -45,6 +45,11 @@ qsizetype ValuesAfter(const QStringList& arguments, qsizetype i, int count) {
     return taken > 0 ? taken : 1;
 }
 
+// Qt's words for "--list=1" or "-h=3", which scripts may look for.
+QString ValueAfterSwitch(const QString& argument) {
+    return QStringLiteral("Unexpected value after '%1'.").arg(argument.section(u'=', 0, 0));
+}
+
 // "--to 3", "--to=3", "--list": how many of the arguments after i it took.
 qsizetype TakeWord(Arguments& found, const QStringList& arguments, const QList<QByteArray>& given,
                    qsizetype i) {
@@ -56,8 +61,7 @@ qsizetype TakeWord(Arguments& found, const QStringList& arguments, const QList<Q
         return 0;
     }
     if (equals >= 0 && option->values == 0) {
-        found.unreadable =
-            QStringLiteral("Unexpected value after '%1'.").arg(argument.left(equals));
+        found.unreadable = ValueAfterSwitch(argument);
         return 0;
     }
     const qsizetype after =
@@ -85,8 +89,7 @@ void TakeLetters(Arguments& found, const QString& argument) {
         }
     }
     if (option != nullptr && argument.contains(u'=')) {
-        found.unreadable = QStringLiteral("Unexpected value after '%1'.")
-                               .arg(argument.left(argument.indexOf(u'=')));
+        found.unreadable = ValueAfterSwitch(argument);
     }
 }
 
