@@ -9,7 +9,6 @@
 #include "midi/midi_library.h"
 #include "midi/paced_sysex.h"
 #include "midi/port_context.h"
-#include "midi/seq_ports.h"
 #include "support/recording_backend.h"
 
 namespace kelvane::midi {
@@ -429,26 +428,6 @@ TEST_F(PortLayer, WritesToAGoneDeviceFail) {
     EXPECT_EQ(stream.WriteSysEx(0, Block("F0 F7"), 0), kDeviceGone);
     EXPECT_EQ(Feed(Messages(1, 5000)), kDeviceGone);
     EXPECT_THAT(backend->calls, IsEmpty());
-}
-
-// PortMidi's list is matched to the sequencer's ports by count, order and name; a port leaves with
-// its client, or alone, and never with another.
-TEST(SeqPorts, MatchPortMidiInOrderAndLeaveWithTheirClient) {
-    const SeqPort keys{24, 1, "Keys", "Keys Out"};
-    const std::vector<SeqPort> found{{20, 0, "Synth", "Synth MIDI 1"}, keys};
-    const std::vector<std::vector<const char*>> lists = {{"Synth MIDI 1", "Keys Out"},
-                                                         {"Keys Out", "Synth MIDI 1"},
-                                                         {"Synth MIDI 1", nullptr},
-                                                         {"Synth MIDI 1"},
-                                                         {"Synth MIDI 1", "Keys Out", "Keys Out"}};
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        EXPECT_EQ(MatchPortMidi(found, lists[i]), i == 0) << i;
-    }
-    const std::pair<SeqExit, bool> exits[] = {
-        {{24, {}}, true}, {{24, 1}, true}, {{24, 0}, false}, {{20, 1}, false}, {{25, {}}, false}};
-    for (const auto& [exit, leaves] : exits) {
-        EXPECT_EQ(LeavesWith(keys, exit), leaves) << exit.client << " " << exit.port.value_or(-1);
-    }
 }
 
 }  // namespace
