@@ -171,7 +171,11 @@ TEST_F(AlsaSequencer, TellsWhichDeviceLeftSinceTheList) {
         {"another port of Keys' exits", announces(SND_SEQ_EVENT_PORT_EXIT, 20, 1), false, false},
         {"another client exits", announces(SND_SEQ_EVENT_CLIENT_EXIT, 30, 0), false, false},
         {"a port starts", announces(SND_SEQ_EVENT_PORT_START, 24, 0), false, false},
-        {"announcements were lost", [] { input.emplace_back(-ENOSPC, Event({})); }, true, true},
+        {"announcements were lost",
+         [] {
+             input = {{-ENOSPC, {}}};
+         },
+         true, true},
         {"Synth's port has another name", [] { ports[3].name = "Synth 2"; }, false, true},
         {"Synth's client has another name", [] { ports[3].clientName = "Other"; }, false, true},
         {"Synth left unannounced", [] { ports.pop_back(); }, false, true},
@@ -235,21 +239,30 @@ TEST_F(AlsaSequencer, InputComesAsItsBytesAndALossIsToldOnce) {
     std::memcpy(control.data.raw8.d, "\xB0\x07\x64", 3);
     std::uint8_t block[] = {0xF0, 1, 2, 3, 0xF7};
     sysex.data.ext = {sizeof block, block};
-    for (const auto& event : {control, Event(SND_SEQ_EVENT_PORT_SUBSCRIBED), sysex, Event({})}) {
-        input.emplace_back(event.type == 0 ? -ENOSPC : 0, event);
-    }
-    input.emplace_back(0, control);
-    const std::pair<int, Bytes> reads[] = {
-        {2, {0xB0, 0x07}},      {6, {0x64, 0xF0, 1, 2, 3, 0xF7}},  // short: input was lost after it
-        {pmBufferOverflow, {}}, {3, {0xB0, 0x07, 0x64}},          {0, {}},  // nothing waits
+    // A service's notice decodes to nothing; after the loss, only what came later.
+    input = {{0, control},
+             {0, Event(SND_SEQ_EVENT_PORT_SUBSCRIBED)},
+             {0, sysex},
+             {-ENOSPC, {}},
+             {0, control}};
+    const struct {
+        std::size_t room;
+        int read;
+        Bytes bytes;
+    } reads[] = {
+        {2, 2, {0xB0, 0x07}},
+        {8, 6, {0x64, 0xF0, 1, 2, 3, 0xF7}},
+        {8, pmBufferOverflow, {}},
+        {8, 3, {0xB0, 0x07, 0x64}},
+        {8, 0, {}},
     };
-    for (const auto& [read, bytes] : reads) {
-        Bytes got(read == 2 ? 2 : 8);
+    for (const auto& [room, read, bytes] : reads) {
+        Bytes got(room);
         EXPECT_EQ(backend.Read(stream, got), read);
         got.resize(std::size_t(std::max(read, 0)));
         EXPECT_EQ(got, bytes);
     }
-    input.emplace_back(-EBADFD, Event({}));
+    input = {{-EBADFD, {}}};
     Bytes room(8);
     EXPECT_EQ(backend.Read(stream, room), pmHostError);
     calls.clear();
