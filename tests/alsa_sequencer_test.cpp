@@ -245,11 +245,8 @@ TEST_F(AlsaSequencer, InputComesAsItsBytesAndALossIsToldOnce) {
              {0, sysex},
              {-ENOSPC, {}},
              {0, control}};
-    const struct {
-        std::size_t room;
-        int read;
-        Bytes bytes;
-    } reads[] = {
+    // Room given, what the read returns, the bytes it gave.
+    const std::tuple<std::size_t, int, Bytes> reads[] = {
         {2, 2, {0xB0, 0x07}},
         {8, 6, {0x64, 0xF0, 1, 2, 3, 0xF7}},
         {8, pmBufferOverflow, {}},
