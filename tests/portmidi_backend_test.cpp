@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <portmidi.h>
 #include <porttime.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <utility>
